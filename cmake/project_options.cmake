@@ -1,0 +1,15 @@
+# Warning and sanitizer flags travel on INTERFACE targets, never as global flags.
+add_library(kav_options INTERFACE)
+# No -Wnon-virtual-dtor: COM interfaces are interface tables without a
+# destructor slot, and objects free themselves in Release.
+target_compile_options(kav_options INTERFACE -Wall -Wextra -Werror -Wshadow -Wcast-align -Wunused
+  -Woverloaded-virtual -Wnull-dereference -Wformat=2)
+if(KAV_SANITIZE)
+  target_compile_options(kav_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+  target_link_options(kav_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(WIN32)
+  # Windows programs carry their runtime, so Wine needs no extra DLLs.
+  target_link_options(kav_options INTERFACE -static-libgcc -static-libstdc++ -static)
+endif()

@@ -1,0 +1,68 @@
+#include "common/module_frame.h"
+
+namespace kav {
+
+ModuleCounters& Counters() {
+  static ModuleCounters counters{};
+  return counters;
+}
+
+namespace {
+
+class ClassFactory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidClassFactory)) {
+      *ppv = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefCount(&refCount_); }
+
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0) HeapDelete(this);
+    return static_cast<ULONG>(count);
+  }
+
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override {
+    if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
+    if (ppv == nullptr) return E_POINTER;
+    return CreatePluginObject(riid, ppv);
+  }
+
+  // No floor at zero: the host is trusted to balance its calls.
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override {
+    if (fLock) {
+      InterlockedIncrement(&Counters().locks);
+    } else {
+      InterlockedDecrement(&Counters().locks);
+    }
+    return S_OK;
+  }
+
+ private:
+  LONG volatile refCount_ = 1;
+};
+
+}  // namespace
+}  // namespace kav
+
+extern "C" KAV_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+  if (!IsEqualGUID(rclsid, kav::kModuleClassId)) return CLASS_E_CLASSNOTAVAILABLE;
+  if (ppv == nullptr) return E_POINTER;
+  auto* factory = kav::HeapNew<kav::ClassFactory>();
+  if (factory == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = factory->QueryInterface(riid, ppv);
+  factory->Release();
+  return hr;
+}
+
+extern "C" KAV_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
+  return kav::Counters().liveObjects == 0 && kav::Counters().locks == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,61 @@
+// A plug-in library loaded by path, the way the printer host loads it.
+#pragma once
+
+#include <string>
+
+#include "platform/oem.h"
+
+namespace kav::host {
+
+// An export as a function of type Fn, cast through void(*)(), the one cast
+// between function types that the compilers accept without a warning.
+template <class Fn>
+Fn ProcAs(FARPROC proc) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
+// The folder of the running program, where the plug-ins are built and installed.
+std::string ProgramFolder();
+
+// The path of plug-in `name` (without suffix) beside the running program.
+std::string PluginBesideProgram(const std::string& name);
+
+class PluginLibrary {
+ public:
+  PluginLibrary() = default;
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+  PluginLibrary(PluginLibrary&& other) noexcept;
+  PluginLibrary& operator=(PluginLibrary&& other) noexcept;
+  ~PluginLibrary();
+
+  // Loads the library and finds its two COM entry points; on failure the
+  // answer is false and `error` says why.
+  bool Load(const std::string& path, std::string& error);
+
+  bool loaded() const { return module_ != nullptr; }
+  const std::string& path() const { return path_; }
+
+  HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const;
+  HRESULT CanUnloadNow() const;
+  FARPROC Find(const char* name) const;
+  // An export as a function of type Fn.
+  template <class Fn>
+  Fn FindAs(const char* name) const {
+    return ProcAs<Fn>(Find(name));
+  }
+
+  // Creates the plug-in object of class `clsid` through the class factory,
+  // as the host does; returns the interface `riid` or null.
+  IUnknown* CreateObject(REFCLSID clsid, REFIID riid, std::string& error) const;
+
+ private:
+  void Unload();
+
+  HMODULE module_ = nullptr;
+  DllGetClassObjectFn getClassObject_ = nullptr;
+  DllCanUnloadNowFn canUnloadNow_ = nullptr;
+  std::string path_;
+};
+
+}  // namespace kav::host

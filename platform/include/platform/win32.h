@@ -1,0 +1,35 @@
+// The Windows services the product calls, under their Windows names.
+// On Windows these are the SDK's own declarations; on Linux they are our
+// stand-ins with the Win64 sizes, so every structure has one layout on both.
+#pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <winspool.h>
+#include <compstui.h>
+#include <winddi.h>
+#define KAV_EXPORT
+#define KAV_WIDE(s) L##s
+#else
+#include "platform/linux/win32_types.h"
+#define KAV_EXPORT __attribute__((visibility("default")))
+#define KAV_WIDE(s) u##s
+#endif
+
+// Layouts the printer host and the tools depend on, the same on both builds.
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4);
+static_assert(sizeof(WCHAR) == 2 && sizeof(void*) == 8);
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(sizeof(OSVERSIONINFOW) == 276);
+static_assert(sizeof(DEVMODEW) == 220);
+static_assert(sizeof(GDIINFO) == 320 && offsetof(GDIINFO, ptlPhysOffset) == 88);
+static_assert(sizeof(DEVINFO) == 312);
+static_assert(sizeof(OPTITEM) == 88 && sizeof(OPTTYPE) == 48 && sizeof(OPTPARAM) == 48);
+static_assert(sizeof(GUID) == 16);

@@ -1,0 +1,7 @@
+#include "render/command_callback.h"
+
+namespace kav {
+
+void RunCommandCallback(IPrintOemDriverUni*, PDEVOBJ, DWORD) {}
+
+}  // namespace kav

@@ -1,0 +1,278 @@
+// The render library's COM frame and plug-in object, through the loaded library.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "render_fixture.h"
+
+namespace kav::test {
+namespace {
+
+class RenderFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
+  }
+  host::PluginLibrary library;
+};
+
+constexpr GUID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+TEST_F(RenderFrameTest, WrongClassIsNotAvailableAndLeavesTheOutPointer) {
+  void* out = &out;
+  EXPECT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(out, &out);
+}
+
+TEST_F(RenderFrameTest, FactoryIsAnsweredForUnknownAndClassFactoryOnly) {
+  for (const GUID& iid : {kIidUnknown, kIidClassFactory}) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, iid, reinterpret_cast<void**>(&factory)), S_OK);
+    ASSERT_NE(factory, nullptr);
+    // The caller holds the only reference: one AddRef makes 2, two Releases free it.
+    EXPECT_EQ(factory->AddRef(), 2u);
+    EXPECT_EQ(factory->Release(), 1u);
+    EXPECT_EQ(factory->Release(), 0u);
+  }
+  void* out = &out;
+  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidPrintOemUni2, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+}
+
+TEST_F(RenderFrameTest, CreateInstanceRefusesAggregationAndForeignInterfaces) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  const long heapBefore = standin::LiveHeapBlocks();
+  void* out = &out;
+  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(&factory), kIidPrintOemUni2, &out),
+            CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(out, &out);
+  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);  // refused before allocating
+
+  for (const GUID& iid : {kIidClassFactory, kUnknownIid, kIidPrintOemUI}) {
+    out = &out;
+    EXPECT_EQ(factory->CreateInstance(nullptr, iid, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+  for (const GUID& iid : {kIidPrintOemUni2, kIidUnknown}) {
+    IUnknown* object = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)), S_OK);
+    IUnknown* again = nullptr;
+    EXPECT_EQ(object->QueryInterface(kIidPrintOemUni2, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, object);
+    again->Release();
+    EXPECT_EQ(object->QueryInterface(kIidClassFactory, reinterpret_cast<void**>(&again)), E_NOINTERFACE);
+    EXPECT_EQ(again, nullptr);
+    object->Release();
+  }
+  factory->Release();
+}
+
+TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
+  std::string error;
+  auto* plugin = static_cast<IPrintOemUni2*>(library.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
+  ASSERT_NE(plugin, nullptr) << error;
+  // The host's reference plus the one the library keeps for itself.
+  EXPECT_EQ(plugin->AddRef(), 3u);
+  EXPECT_EQ(plugin->Release(), 2u);
+  EXPECT_EQ(plugin->Release(), 1u);
+  EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+}
+
+TEST_F(RenderFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
+  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  standin::FailHeapAlloc({1, false});
+  void* out = &out;
+  EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUni2, &out), E_OUTOFMEMORY);
+  EXPECT_EQ(out, &out);
+  factory->Release();
+
+  standin::FailHeapAlloc({1, false});
+  out = &out;
+  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, &out), E_OUTOFMEMORY);
+  EXPECT_EQ(out, &out);
+  standin::Reset();
+}
+
+class RenderObjectTest : public RenderTest {};
+
+TEST_F(RenderObjectTest, GetInfoAnswersSignatureAndVersion) {
+  DWORD value = 0;
+  DWORD needed = 0;
+  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed), S_OK);
+  EXPECT_EQ(value, 0x4D534654u);
+  EXPECT_EQ(needed, 4u);
+  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETVERSION, &value, 4, &needed), S_OK);
+  EXPECT_EQ(value, 1u);
+}
+
+TEST_F(RenderObjectTest, GetInfoFailuresSetTheLastError) {
+  DWORD value = 0;
+  DWORD needed = 0;
+  SetLastError(0);
+  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 3, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(needed, 4u);
+  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, nullptr, 4, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+
+  for (DWORD mode : {0u, 2u, 4u, 5u}) {
+    needed = 77;
+    SetLastError(0);
+    EXPECT_EQ(session.plugin()->GetInfo(mode, &value, 4, &needed), E_FAIL) << mode;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << mode;
+    EXPECT_EQ(needed, 77u) << mode;
+  }
+  SetLastError(0);
+  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, nullptr), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(RenderObjectTest, ImplementedMethodsAreExactlyTheNine) {
+  for (const char* name : {"CommandCallback", "DisableDriver", "DisablePDEV", "DevMode", "EnableDriver", "EnablePDEV",
+                           "GetInfo", "ImageProcessing", "ResetPDEV"}) {
+    std::string copy = name;
+    EXPECT_EQ(session.plugin()->GetImplementedMethod(copy.data()), S_OK) << name;
+  }
+  for (const char* name :
+       {"Compression", "DriverDMS", "DownloadFontHeader", "DownloadCharGlyph", "FilterGraphics", "HalftonePattern",
+        "MemoryUsage", "OutputCharStr", "SendFontCmd", "TextOutAsBitmap", "TTDownloadMethod", "TTYGetInfo",
+        "WritePrinter", "PublishDriverInterface", "GetImplementedMethod", "QueryInterface", "", "commandcallback",
+        "COMMANDCALLBACK", "CommandCallbackEx", "CommandCallbac"}) {
+    std::string copy = name;
+    EXPECT_EQ(session.plugin()->GetImplementedMethod(copy.data()), S_FALSE) << name;
+  }
+}
+
+TEST_F(RenderObjectTest, UnservedSlotsAnswerNotImplemented) {
+  IPrintOemUni2* plugin = session.plugin();
+  EXPECT_EQ(plugin->DriverDMS(nullptr, nullptr, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->Compression(nullptr, nullptr, nullptr, 0, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->HalftonePattern(nullptr, nullptr, 0, 0, 0, 0, nullptr, 0), E_NOTIMPL);
+  EXPECT_EQ(plugin->MemoryUsage(nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->TTYGetInfo(nullptr, 0, nullptr, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->DownloadFontHeader(nullptr, nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->DownloadCharGlyph(nullptr, nullptr, 0, nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->TTDownloadMethod(nullptr, nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->OutputCharStr(nullptr, nullptr, 0, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->SendFontCmd(nullptr, nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->TextOutAsBitmap(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0),
+            E_NOTIMPL);
+  EXPECT_EQ(plugin->WritePrinter(nullptr, nullptr, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(plugin->EnableDriver(0, 0, nullptr), S_OK);
+  EXPECT_EQ(plugin->ResetPDEV(nullptr, nullptr), S_OK);
+  EXPECT_EQ(plugin->FilterGraphics(nullptr, nullptr, 0), S_OK);
+}
+
+TEST_F(RenderObjectTest, SecondPublishKeepsTheFirstHelper) {
+  auto* other = new host::DriverHelper;
+  EXPECT_EQ(session.plugin()->PublishDriverInterface(other), S_OK);
+  EXPECT_EQ(other->queryInterfaceCalls(), 0u);
+  EXPECT_EQ(other->references(), 1);
+  other->Release();
+  EXPECT_EQ(helper().references(), 2);  // ours and the plug-in's
+}
+
+TEST_F(RenderObjectTest, DisableDriverReleasesTheHelperOnceAndAllowsANewOne) {
+  EXPECT_EQ(helper().references(), 2);
+  EXPECT_EQ(session.plugin()->DisableDriver(), S_OK);
+  EXPECT_EQ(helper().references(), 1);
+  EXPECT_EQ(session.plugin()->DisableDriver(), S_OK);
+  EXPECT_EQ(helper().references(), 1);
+  EXPECT_EQ(session.plugin()->PublishDriverInterface(&helper()), S_OK);
+  EXPECT_EQ(helper().references(), 2);
+}
+
+TEST(RenderHelperTest, ObjectDeathReleasesAHelperStillHeld) {
+  host::PluginLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
+  // An object made through the factory outlives its host; drive one straight
+  // through its interface table: with the library's own reference dropped
+  // too, the last Release frees it and lets go of the helper.
+  auto* plugin = static_cast<IPrintOemUni2*>(library.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
+  ASSERT_NE(plugin, nullptr) << error;
+  auto* helper = new host::DriverHelper;
+  ASSERT_EQ(plugin->PublishDriverInterface(helper), S_OK);
+  EXPECT_EQ(helper->references(), 2);
+  plugin->Release();
+  EXPECT_EQ(helper->references(), 2);  // the library's own reference keeps the object
+  plugin->Release();
+  EXPECT_EQ(helper->references(), 1);
+  helper->Release();
+}
+
+TEST_F(RenderObjectTest, PublishFailsWhenTheHostGivesNoHelper) {
+  ASSERT_EQ(session.plugin()->DisableDriver(), S_OK);
+  struct NoHelper : IUnknown {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  } noHelper;
+  EXPECT_EQ(session.plugin()->PublishDriverInterface(&noHelper), E_FAIL);
+  EXPECT_EQ(session.plugin()->PublishDriverInterface(&helper()), S_OK);
+}
+
+TEST_F(RenderObjectTest, EnablePdevKeepsThePrintableOffset) {
+  session.gdiInfo().ptlPhysOffset = {99, 118};
+  const GDIINFO before = session.gdiInfo();
+  ASSERT_EQ(session.EnableDevice(), S_OK);
+  EXPECT_EQ(pdev().physOffsetX, 99u);
+  EXPECT_EQ(pdev().physOffsetY, 118u);
+  EXPECT_EQ(std::memcmp(&before, &session.gdiInfo(), sizeof(GDIINFO)), 0);
+}
+
+TEST_F(RenderObjectTest, TryJpegFollowsTheSystemVersion) {
+  if (!standin::Available()) {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(GetVersionExW(&info));
+    const DWORD expected = info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1);
+    EXPECT_EQ(pdev().tryJpeg, expected);
+    return;
+  }
+  const struct {
+    DWORD major, minor, tryJpeg;
+  } cases[] = {{5, 0, 0}, {5, 1, 1}, {5, 2, 1}, {6, 0, 1}, {4, 9, 0}, {10, 0, 1}};
+  for (const auto& c : cases) {
+    standin::SetOsVersion(c.major, c.minor);
+    ASSERT_EQ(session.EnableDevice(), S_OK);
+    EXPECT_EQ(pdev().tryJpeg, c.tryJpeg) << c.major << "." << c.minor;
+  }
+  standin::FailVersionQuery(true);
+  ASSERT_EQ(session.EnableDevice(), S_OK);
+  EXPECT_EQ(pdev().tryJpeg, 0u);
+}
+
+TEST_F(RenderObjectTest, EnablePdevWithoutMemoryAnswersFailAndNull) {
+  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  session.DisableDevice();
+  standin::FailHeapAlloc({1, false});
+  PVOID pdev = &pdev;
+  DEVINFO devInfo{};
+  EXPECT_EQ(session.plugin()->EnablePDEV(&session.devobj(), nullptr, 0, nullptr, sizeof(GDIINFO), &session.gdiInfo(),
+                                         sizeof(DEVINFO), &devInfo, nullptr, &pdev),
+            E_FAIL);
+  EXPECT_EQ(pdev, nullptr);
+}
+
+TEST_F(RenderObjectTest, DisablePdevFreesTheRecordAndLeavesPdevOem) {
+  if (!standin::Available()) GTEST_SKIP() << "heap blocks are counted by the platform stand-ins";
+  const long before = standin::LiveHeapBlocks();
+  PVOID record = session.devobj().pdevOEM;
+  EXPECT_EQ(session.plugin()->DisablePDEV(&session.devobj()), S_OK);
+  EXPECT_EQ(standin::LiveHeapBlocks(), before - 1);
+  EXPECT_EQ(session.devobj().pdevOEM, record);
+  session.devobj().pdevOEM = nullptr;
+  EXPECT_EQ(session.plugin()->DisablePDEV(&session.devobj()), S_OK);
+}
+
+}  // namespace
+}  // namespace kav::test
