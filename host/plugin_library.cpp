@@ -14,9 +14,7 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::string PluginBesideProgram(const std::string& name) {
-  return ProgramFolder() + "/" + name + KAV_PLUGIN_SUFFIX;
-}
+std::string PluginBesideProgram(const std::string& name) { return ProgramFolder() + "/" + name + KAV_PLUGIN_SUFFIX; }
 
 PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept { *this = std::move(other); }
 

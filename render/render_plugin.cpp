@@ -37,7 +37,7 @@ namespace {
 
 // The optional methods the host is to call; every other name is refused.
 constexpr const char* kImplementedMethodNames[] = {
-    "CommandCallback", "DisableDriver", "DisablePDEV", "DevMode",   "EnableDriver",
+    "CommandCallback", "DisableDriver", "DisablePDEV",     "DevMode",   "EnableDriver",
     "EnablePDEV",      "GetInfo",       "ImageProcessing", "ResetPDEV",
 };
 
@@ -96,8 +96,7 @@ HRESULT RenderPlugin::CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD
 }
 
 HRESULT RenderPlugin::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmapInfoHeader,
-                                      PBYTE pColorTable, DWORD dwCallbackID, PIPPARAMS pIPParams,
-                                      PBYTE* ppbResult) {
+                                      PBYTE pColorTable, DWORD dwCallbackID, PIPPARAMS pIPParams, PBYTE* ppbResult) {
   ProcessBand(driverHelper, pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID, pIPParams);
   // The host reads a pointer-sized TRUE: the band has been dealt with.
   if (ppbResult != nullptr) *ppbResult = reinterpret_cast<PBYTE>(static_cast<ULONG_PTR>(TRUE));

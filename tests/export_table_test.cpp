@@ -1,10 +1,11 @@
 // Each plug-in library exports exactly its entry points, read from the file.
+#include "export_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "export_table.h"
 #include "host/plugin_library.h"
 
 namespace kav::test {

@@ -1,7 +1,8 @@
 // The private device-mode record, through the render plug-in's DevMode slot.
+#include "common/private_devmode.h"
+
 #include <gtest/gtest.h>
 
-#include "common/private_devmode.h"
 #include "render_fixture.h"
 
 namespace kav::test {

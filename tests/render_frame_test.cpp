@@ -138,11 +138,27 @@ TEST_F(RenderObjectTest, ImplementedMethodsAreExactlyTheNine) {
     std::string copy = name;
     EXPECT_EQ(session.plugin()->GetImplementedMethod(copy.data()), S_OK) << name;
   }
-  for (const char* name :
-       {"Compression", "DriverDMS", "DownloadFontHeader", "DownloadCharGlyph", "FilterGraphics", "HalftonePattern",
-        "MemoryUsage", "OutputCharStr", "SendFontCmd", "TextOutAsBitmap", "TTDownloadMethod", "TTYGetInfo",
-        "WritePrinter", "PublishDriverInterface", "GetImplementedMethod", "QueryInterface", "", "commandcallback",
-        "COMMANDCALLBACK", "CommandCallbackEx", "CommandCallbac"}) {
+  for (const char* name : {"Compression",
+                           "DriverDMS",
+                           "DownloadFontHeader",
+                           "DownloadCharGlyph",
+                           "FilterGraphics",
+                           "HalftonePattern",
+                           "MemoryUsage",
+                           "OutputCharStr",
+                           "SendFontCmd",
+                           "TextOutAsBitmap",
+                           "TTDownloadMethod",
+                           "TTYGetInfo",
+                           "WritePrinter",
+                           "PublishDriverInterface",
+                           "GetImplementedMethod",
+                           "QueryInterface",
+                           "",
+                           "commandcallback",
+                           "COMMANDCALLBACK",
+                           "CommandCallbackEx",
+                           "CommandCallbac"}) {
     std::string copy = name;
     EXPECT_EQ(session.plugin()->GetImplementedMethod(copy.data()), S_FALSE) << name;
   }

@@ -45,10 +45,8 @@ std::string ToHex(const Bytes& bytes, size_t limit) {
   for (size_t i = 0; i < common; ++i) {
     if (got[i] != want[i]) {
       char line[96];
-      std::snprintf(line, sizeof line, "first difference at offset %zu: got %02x (expected %02x)", i, got[i],
-                    want[i]);
-      return ::testing::AssertionFailure() << line << "\n  got:      " << ToHex(got) << "\n  expected: "
-                                           << ToHex(want);
+      std::snprintf(line, sizeof line, "first difference at offset %zu: got %02x (expected %02x)", i, got[i], want[i]);
+      return ::testing::AssertionFailure() << line << "\n  got:      " << ToHex(got) << "\n  expected: " << ToHex(want);
     }
   }
   if (got.size() != want.size()) {

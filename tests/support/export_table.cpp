@@ -51,7 +51,8 @@ std::set<std::string> PeExports(const File& file) {
   const auto nameCount = Read<uint32_t>(file, directory + 24);
   const uint64_t names = fileOffset(Read<uint32_t>(file, directory + 32));
   std::set<std::string> out;
-  for (uint32_t i = 0; i < nameCount; ++i) out.insert(ReadString(file, fileOffset(Read<uint32_t>(file, names + 4u * i))));
+  for (uint32_t i = 0; i < nameCount; ++i)
+    out.insert(ReadString(file, fileOffset(Read<uint32_t>(file, names + 4u * i))));
   return out;
 }
 
@@ -76,7 +77,8 @@ std::set<std::string> ElfExports(const File& file) {
       const int binding = info >> 4;
       const bool defined = sectionIndex != 0;
       const bool visible = (other & 3) == 0;
-      if (defined && visible && (binding == 1 || binding == 2)) out.insert(ReadString(file, strings + Read<uint32_t>(file, symbol)));
+      if (defined && visible && (binding == 1 || binding == 2))
+        out.insert(ReadString(file, strings + Read<uint32_t>(file, symbol)));
     }
   }
   return out;
@@ -89,7 +91,11 @@ std::set<std::string> ExportedNames(const std::string& path) {
   if (!stream) throw std::runtime_error("cannot open " + path);
   const File file((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
   if (file.size() >= 0x40 && file[0] == 'M' && file[1] == 'Z') return PeExports(file);
-  if (file.size() >= 0x40 && std::memcmp(file.data(), "\x7F" "ELF", 4) == 0) return ElfExports(file);
+  if (file.size() >= 0x40 && std::memcmp(file.data(),
+                                         "\x7F"
+                                         "ELF",
+                                         4) == 0)
+    return ElfExports(file);
   throw std::runtime_error(path + " is neither a PE nor an ELF library");
 }
 

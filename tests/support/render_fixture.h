@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "bytes.h"
 #include "host/render_session.h"
 #include "platform/standin.h"
-#include "bytes.h"
 #include "render/render_plugin.h"
 
 namespace kav::test {

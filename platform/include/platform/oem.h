@@ -9,10 +9,13 @@
 inline constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID kIidClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID kIidPrintOemUni2 = {0xB91220AC, 0x15CC, 0x4E7A, {0xA2, 0x1E, 0x95, 0x91, 0xF3, 0x4D, 0x6F, 0x6C}};
-inline constexpr GUID kIidPrintOemDriverUni = {0xD67EBBF1, 0x78BF, 0x11D1, {0x94, 0x80, 0x00, 0xA0, 0xC9, 0x06, 0x40, 0xB8}};
+inline constexpr GUID kIidPrintOemDriverUni = {
+    0xD67EBBF1, 0x78BF, 0x11D1, {0x94, 0x80, 0x00, 0xA0, 0xC9, 0x06, 0x40, 0xB8}};
 inline constexpr GUID kIidPrintOemUI = {0xC6A7A9D0, 0x774C, 0x11D1, {0x94, 0x7F, 0x00, 0xA0, 0xC9, 0x06, 0x40, 0xB8}};
-inline constexpr GUID kIidPrintOemDriverUI = {0x92B05D50, 0x78BC, 0x11D1, {0x94, 0x80, 0x00, 0xA0, 0xC9, 0x06, 0x40, 0xB8}};
-inline constexpr GUID kClsidRenderPlugin = {0x6D6ABF26, 0x9F38, 0x11D1, {0x88, 0x2A, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
+inline constexpr GUID kIidPrintOemDriverUI = {
+    0x92B05D50, 0x78BC, 0x11D1, {0x94, 0x80, 0x00, 0xA0, 0xC9, 0x06, 0x40, 0xB8}};
+inline constexpr GUID kClsidRenderPlugin = {
+    0x6D6ABF26, 0x9F38, 0x11D1, {0x88, 0x2A, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
 inline constexpr GUID kClsidUiPlugin = {0xABCE80D7, 0x9F46, 0x11D1, {0x88, 0x2A, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
 
 // GetInfo modes.
@@ -101,7 +104,8 @@ static_assert(sizeof(OEM_DMEXTRAHEADER) == 12 && sizeof(OEMCUIPPARAM) == 120);
 struct IPrintOemDriverUni : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID pdriverobj, PCSTR Feature, PVOID pOutput, DWORD cbSize,
                                                         PDWORD pcbNeeded, PDWORD pdwOptionsReturned) = 0;
-  virtual HRESULT STDMETHODCALLTYPE DrvWriteSpoolBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD* pdwResult) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DrvWriteSpoolBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize,
+                                                     DWORD* pdwResult) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrvXMoveTo(PDEVOBJ pdevobj, INT x, DWORD dwFlags, INT* piResult) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrvYMoveTo(PDEVOBJ pdevobj, INT y, DWORD dwFlags, INT* piResult) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrvGetStandardVariable(PDEVOBJ pdevobj, DWORD dwIndex, PVOID pBuffer, DWORD cbSize,
@@ -109,8 +113,8 @@ struct IPrintOemDriverUni : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE DrvGetGPDData(PDEVOBJ pdevobj, DWORD dwType, PVOID pInputData, PVOID pBuffer,
                                                   DWORD cbSize, PDWORD pcbNeeded) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrvUniTextOut(void* pso, void* pstro, void* pfo, void* pco, RECTL* prclExtra,
-                                                  RECTL* prclOpaque, void* pboFore, void* pboOpaque, POINTL* pptlBrushOrg,
-                                                  ULONG mix) = 0;
+                                                  RECTL* prclOpaque, void* pboFore, void* pboOpaque,
+                                                  POINTL* pptlBrushOrg, ULONG mix) = 0;
   virtual HRESULT STDMETHODCALLTYPE DrvWriteAbortBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD dwWait) = 0;
 };
 
@@ -151,8 +155,8 @@ struct IPrintOemUni2 : IUnknown {
                                                   PVOID pGlyph) = 0;
   virtual HRESULT STDMETHODCALLTYPE SendFontCmd(PDEVOBJ pdevobj, PVOID pUFObj, PVOID pFInv) = 0;
   virtual HRESULT STDMETHODCALLTYPE TextOutAsBitmap(void* pso, void* pstro, void* pfo, void* pco, RECTL* prclExtra,
-                                                    RECTL* prclOpaque, void* pboFore, void* pboOpaque,
-                                                    POINTL* pptlOrg, ULONG mix) = 0;
+                                                    RECTL* prclOpaque, void* pboFore, void* pboOpaque, POINTL* pptlOrg,
+                                                    ULONG mix) = 0;
   virtual HRESULT STDMETHODCALLTYPE WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer, PDWORD pcbWritten) = 0;
 };
 

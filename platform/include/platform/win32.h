@@ -10,11 +10,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-#include <objbase.h>
-#include <winspool.h>
 #include <compstui.h>
+#include <objbase.h>
 #include <winddi.h>
+#include <windows.h>
+#include <winspool.h>
 #define KAV_EXPORT
 #define KAV_WIDE(s) L##s
 #else

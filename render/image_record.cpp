@@ -1,0 +1,90 @@
+#include "render/image_record.h"
+
+#include <bit>
+
+namespace kav {
+namespace {
+
+constexpr uint8_t kRecordLead[6] = {0x43, 0x71, 0x00, 0x00, 0x00, 0x00};  // "Cq", originX +0.0
+constexpr uint8_t kIdentityTransform[24] = {
+    0x3F, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 1.0, 0.0, 0.0
+    0x3F, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 1.0, 0.0, 0.0
+};
+
+HRESULT Spool(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const uint8_t* bytes, DWORD count) {
+  DWORD written = 0;
+  return helper->DrvWriteSpoolBuf(pdevobj, const_cast<uint8_t*>(bytes), count, &written);
+}
+
+bool HasTable(uint8_t colorSpace) { return colorSpace >= 8 && colorSpace <= 11; }
+
+}  // namespace
+
+HRESULT SpoolU8(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value) {
+  const uint8_t bytes[1] = {static_cast<uint8_t>(value)};
+  return Spool(helper, pdevobj, bytes, 1);
+}
+
+HRESULT SpoolU16BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value) {
+  const uint8_t bytes[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  return Spool(helper, pdevobj, bytes, 2);
+}
+
+HRESULT SpoolU32BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value) {
+  const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  return Spool(helper, pdevobj, bytes, 4);
+}
+
+HRESULT SpoolFloatBE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float value) {
+  return SpoolU32BE(helper, pdevobj, std::bit_cast<uint32_t>(value));
+}
+
+HRESULT SpoolBytes(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const void* bytes, DWORD count) {
+  return Spool(helper, pdevobj, static_cast<const uint8_t*>(bytes), count);
+}
+
+HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const ImageRecordHeader& header) {
+  // Each step is one write; the first failure ends the header.
+  auto ok = [](HRESULT hr) { return SUCCEEDED(hr); };
+  if (!ok(SpoolU16BE(helper, pdevobj, 0x4371))) return E_FAIL;  // "Cq"
+  if (!ok(SpoolFloatBE(helper, pdevobj, header.originX))) return E_FAIL;
+  if (!ok(SpoolFloatBE(helper, pdevobj, header.originY))) return E_FAIL;
+  for (float t : header.transform) {
+    if (!ok(SpoolFloatBE(helper, pdevobj, t))) return E_FAIL;
+  }
+  if (!ok(SpoolU16BE(helper, pdevobj, header.width))) return E_FAIL;
+  if (!ok(SpoolU16BE(helper, pdevobj, header.height))) return E_FAIL;
+  if (!ok(SpoolU8(helper, pdevobj, header.extKind))) return E_FAIL;
+  if (header.extKind == 2) {
+    if (!ok(SpoolU8(helper, pdevobj, header.extCode))) return E_FAIL;
+    if (!ok(SpoolU32BE(helper, pdevobj, header.extValue))) return E_FAIL;
+  }
+  if (!ok(SpoolU8(helper, pdevobj, header.formatKind))) return E_FAIL;
+  if (header.formatKind != 2) return S_OK;
+  if (!ok(SpoolU8(helper, pdevobj, header.colorSpace))) return E_FAIL;
+  if (HasTable(header.colorSpace)) {
+    if (!ok(SpoolU8(helper, pdevobj, header.tableKind))) return E_FAIL;
+    if (!ok(SpoolU16BE(helper, pdevobj, header.tableCount))) return E_FAIL;
+    if (!ok(SpoolU16BE(helper, pdevobj, header.tableLength))) return E_FAIL;
+    if (!ok(SpoolBytes(helper, pdevobj, header.tableData, header.tableLength))) return E_FAIL;
+  }
+  if (!ok(SpoolU8(helper, pdevobj, header.dataLayout))) return E_FAIL;
+  if (!ok(SpoolU8(helper, pdevobj, header.bitsPerComponent))) return E_FAIL;
+  if (!ok(SpoolU8(helper, pdevobj, header.compression))) return E_FAIL;
+  if (!ok(SpoolU32BE(helper, pdevobj, header.dataLength))) return E_FAIL;
+  return S_OK;
+}
+
+void WriteShortImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float originY, uint16_t width,
+                                 uint16_t height, const FormatDescriptor& descriptor, uint32_t dataLength) {
+  Spool(helper, pdevobj, kRecordLead, sizeof kRecordLead);
+  SpoolFloatBE(helper, pdevobj, originY);
+  Spool(helper, pdevobj, kIdentityTransform, sizeof kIdentityTransform);
+  SpoolU16BE(helper, pdevobj, width);
+  SpoolU16BE(helper, pdevobj, height);
+  Spool(helper, pdevobj, descriptor, sizeof descriptor);
+  SpoolU32BE(helper, pdevobj, dataLength);
+}
+
+}  // namespace kav

@@ -1,0 +1,68 @@
+// The printer's image record: a header that places a band on the page and
+// says how its pixels are coded, followed by the data. Every number is
+// big-endian; every float is an IEEE single written big-endian.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/oem.h"
+
+namespace kav {
+
+// The in-memory description the general header writer takes. Fields that
+// `extKind`, `formatKind` and `colorSpace` leave out of the record are not read.
+struct ImageRecordHeader {
+  float originX;
+  float originY;
+  float transform[6];
+  uint16_t width;
+  uint16_t height;
+  uint8_t extKind;  // 2: extCode and extValue follow
+  uint8_t extCode;
+  uint32_t extValue;
+  uint8_t formatKind;  // 2: the format block follows
+  uint8_t colorSpace;  // 8 to 11: a table follows
+  uint8_t tableKind;
+  uint16_t tableCount;
+  uint16_t tableLength;
+  const uint8_t* tableData;  // borrowed from the caller
+  uint8_t dataLayout;
+  uint8_t bitsPerComponent;
+  uint8_t compression;
+  uint32_t dataLength;
+};
+
+inline constexpr uint8_t kColorSpaceGray = 3;
+inline constexpr uint8_t kColorSpaceRgb = 4;
+inline constexpr uint8_t kColorSpaceJpeg = 5;
+inline constexpr uint8_t kCompressionNone = 1;
+inline constexpr uint8_t kCompressionJpeg = 4;
+inline constexpr uint8_t kCompressionRows = 7;
+
+// One-item writers: each is exactly one DrvWriteSpoolBuf call, assembled
+// byte by byte so the machine's byte order does not matter, and answers
+// that call's result.
+HRESULT SpoolU8(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
+HRESULT SpoolU16BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
+HRESULT SpoolU32BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
+HRESULT SpoolFloatBE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float value);
+HRESULT SpoolBytes(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const void* bytes, DWORD count);
+
+// Writes the header field by field, one write per field; stops with E_FAIL
+// at the first write that fails, leaving the fields before it in the job.
+HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const ImageRecordHeader& header);
+
+// The format descriptors of the short form: extKind, formatKind, colorSpace,
+// dataLayout, bitsPerComponent, compression.
+using FormatDescriptor = uint8_t[6];
+inline constexpr FormatDescriptor kGrayRawDescriptor = {0x01, 0x02, 0x03, 0x01, 0x08, 0x01};
+inline constexpr FormatDescriptor kColorRawDescriptor = {0x01, 0x02, 0x04, 0x01, 0x08, 0x01};
+inline constexpr FormatDescriptor kJpegDescriptor = {0x01, 0x02, 0x05, 0x01, 0x08, 0x04};
+
+// The short form of a header with originX 0, the identity transform and no
+// extension or table: seven writes from constant blocks and the producer's
+// values, whose results are not looked at.
+void WriteShortImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float originY, uint16_t width,
+                                 uint16_t height, const FormatDescriptor& descriptor, uint32_t dataLength);
+
+}  // namespace kav
