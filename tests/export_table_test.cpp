@@ -1,10 +1,11 @@
 // Each plug-in library exports exactly its entry points, read from the file.
+#include "export_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "export_table.h"
 #include "host/plugin_library.h"
 
 namespace kav::test {
@@ -22,6 +23,11 @@ std::set<std::string> ProductExports(const std::string& name) {
 TEST(ExportTableTest, RenderLibraryExportsTheComEntriesAndTheCodec) {
   const std::set<std::string> expected = {"DllGetClassObject", "DllCanUnloadNow"};
   EXPECT_EQ(ProductExports("kavrender"), expected);
+}
+
+TEST(ExportTableTest, UiLibraryExportsTheComEntriesOnly) {
+  const std::set<std::string> expected = {"DllGetClassObject", "DllCanUnloadNow"};
+  EXPECT_EQ(ProductExports("kavui"), expected);
 }
 
 }  // namespace
