@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/spooler_identity.h"
+#include "render/band_rows.h"
 #include "render/compressed_band.h"
 #include "render/image_record.h"
+#include "render/jpeg_band.h"
 #include "render/render_plugin.h"
 
 namespace kav {
@@ -14,18 +17,18 @@ constexpr DWORD kGrayCallback = 1;
 constexpr DWORD kColorCallback = 2;
 constexpr DWORD kMonochromeCallback = 3;
 
-// The host's row stride: its buffer holds biHeight rows of equal length.
-DWORD RowStride(const BITMAPINFOHEADER& header) { return header.biSizeImage / static_cast<DWORD>(header.biHeight); }
-
-// A band the raw writers can read: rows present, each holding its pixels.
-bool HasReadableRows(const BITMAPINFOHEADER& header, DWORD bytesPerPixel) {
-  if (header.biWidth <= 0 || header.biHeight <= 0) return false;
-  return RowStride(header) >= static_cast<uint64_t>(header.biWidth) * bytesPerPixel;
+// Tries the band as a JPEG record under the spooler's own identity; answers
+// true when the record went out. A failed attempt turns JPEG off for the
+// device; a refused change of identity only skips this band's attempt.
+bool TryJpegBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, RenderPdev& pdev, PBYTE bits, PBITMAPINFOHEADER header,
+                 float originY) {
+  const HANDLE token = spooler::RevertToPrinterSelf();
+  if (token == nullptr) return false;
+  const HRESULT hr = WriteJpegBand(pdevobj, bits, header, originY, helper);
+  if (FAILED(hr)) pdev.tryJpeg = 0;
+  spooler::ImpersonatePrinterClient(token);
+  return SUCCEEDED(hr);
 }
-
-// Tries the band as a JPEG record while the device allows it; answers true
-// when the record went out.
-bool TryJpegBand(IPrintOemDriverUni*, PDEVOBJ, RenderPdev&, PBYTE, PBITMAPINFOHEADER, float) { return false; }
 
 }  // namespace
 

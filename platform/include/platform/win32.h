@@ -10,16 +10,22 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the other SDK headers build on its types.
+#include <windows.h>
+// Then the printing and COM headers.
 #include <compstui.h>
 #include <objbase.h>
 #include <winddi.h>
-#include <windows.h>
 #include <winspool.h>
 #define KAV_EXPORT
+// Services of our own platform layer: linked into each library on Windows.
+#define KAV_PLATFORM_API
 #define KAV_WIDE(s) L##s
 #else
 #include "platform/linux/win32_types.h"
 #define KAV_EXPORT __attribute__((visibility("default")))
+// Services of our own platform layer: exported by the kavplatform library.
+#define KAV_PLATFORM_API __attribute__((visibility("default")))
 #define KAV_WIDE(s) u##s
 #endif
 
