@@ -170,7 +170,7 @@ TEST_F(ImageProcessingTest, FailedAttemptGoesRawAndTurnsJpegOffUntilTheNextDevic
   SendAndCheck(2, color);
   EXPECT_TRUE(helper().writes() == RawColorRecord(color));
   EXPECT_EQ(pdev().tryJpeg, 0u);
-  EXPECT_EQ(standin::IdentityReverts(), 1);
+  const long reverts = standin::IdentityReverts();  // one, where the stand-ins count
 
   // Later bands of the device go raw without an attempt, even where one would work.
   UseTempFolder(folder);
@@ -180,8 +180,11 @@ TEST_F(ImageProcessingTest, FailedAttemptGoesRawAndTurnsJpegOffUntilTheNextDevic
     SendAndCheck(id, band);
     EXPECT_TRUE(helper().writes() == (id == 1 ? RawGrayRecord(band) : RawColorRecord(band)));
   }
-  EXPECT_EQ(standin::IdentityReverts(), 1);
+  EXPECT_EQ(standin::IdentityReverts(), reverts);
   EXPECT_EQ(standin::TempFilesCreated(), 0);
+  if (standin::Available()) {
+    EXPECT_EQ(reverts, 1);
+  }
 
   ASSERT_EQ(session.EnableDevice(), S_OK);
   EXPECT_EQ(pdev().tryJpeg, 1u);
