@@ -81,6 +81,18 @@ TEST_F(ImageProcessingTest, ColorBandGoesRowByRowAsRedGreenBlue) {
   EXPECT_EQ(band.bits, given);
 }
 
+TEST_F(ImageProcessingTest, ColorRowsOfEveryWidthKeepEachPixel) {
+  pdev().tryJpeg = 0;
+  for (const LONG width : {1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 16, 17}) {
+    SCOPED_TRACE(width);
+    helper().ClearWrites();
+    Band band = MakeBand(24, width, 2);
+    for (size_t i = 0; i < band.bits.size(); ++i) band.bits[i] = static_cast<uint8_t>(i * 37 + 11);
+    SendAndCheck(2, band);
+    EXPECT_TRUE(helper().writes() == RawColorRecord(band));
+  }
+}
+
 TEST_F(ImageProcessingTest, SizesAbove65535AreCutInTheHeaderOnly) {
   pdev().tryJpeg = 0;
   struct Case {

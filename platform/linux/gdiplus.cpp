@@ -5,6 +5,7 @@
 // parameter. Like GDI+, the encoder writes three components (YCbCr, 4:2:0)
 // for every bitmap, the indexed gray ones included.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -191,10 +192,14 @@ GpStatus BgrRows(const Bitmap& bitmap, std::unique_ptr<BYTE[]>& expanded, const 
   return Ok;
 }
 
+// Replaces the file's contents, as GDI+ does. A file that is already empty
+// (the temporary file made for the save) is not truncated: on some file
+// systems a truncation makes the next close flush the file to disk.
 GpStatus WriteWholeFile(const std::string& path, const BYTE* bytes, size_t count) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return Win32Error;
-  GpStatus status = Ok;
+  struct stat file {};
+  GpStatus status = fstat(fd, &file) == 0 && (file.st_size == 0 || ftruncate(fd, 0) == 0) ? Ok : Win32Error;
   for (size_t done = 0; done < count && status == Ok;) {
     const ssize_t wrote = write(fd, bytes + done, count - done);
     if (wrote < 0 && errno == EINTR) continue;
@@ -207,21 +212,46 @@ GpStatus WriteWholeFile(const std::string& path, const BYTE* bytes, size_t count
   return status;
 }
 
+// One encoder and one output block per thread, kept from save to save: a
+// band page-wide needs sizeable work memory, which a fresh encoder would
+// fetch from the system (and fault in) every time.
+class ThreadEncoder {
+ public:
+  ~ThreadEncoder() {
+    tjFree(output_);
+    if (encoder_ != nullptr) tjDestroy(encoder_);
+  }
+
+  GpStatus Encode(const BYTE* rows, INT width, INT pitch, INT height, int quality, const std::string& path) {
+    if (encoder_ == nullptr) encoder_ = tjInitCompress();
+    const unsigned long needed = tjBufSize(width, height, TJSAMP_420);
+    if (encoder_ == nullptr || needed == static_cast<unsigned long>(-1)) return OutOfMemory;
+    if (needed > capacity_) {
+      tjFree(output_);
+      output_ = tjAlloc(static_cast<int>(needed));
+      capacity_ = output_ != nullptr ? needed : 0;
+      if (output_ == nullptr) return OutOfMemory;
+    }
+    unsigned long size = capacity_;
+    if (tjCompress2(encoder_, rows, width, pitch, height, TJPF_BGR, &output_, &size, TJSAMP_420,
+                    quality < 1 ? 1 : quality, TJFLAG_NOREALLOC) != 0)
+      return GenericError;
+    return WriteWholeFile(path, output_, size);
+  }
+
+ private:
+  tjhandle encoder_ = nullptr;
+  unsigned char* output_ = nullptr;
+  unsigned long capacity_ = 0;
+};
+
 GpStatus EncodeJpegFile(const Bitmap& bitmap, int quality, const std::string& path) {
   std::unique_ptr<BYTE[]> expanded;
   const BYTE* rows = nullptr;
   INT pitch = 0;
   if (const GpStatus status = BgrRows(bitmap, expanded, rows, pitch); status != Ok) return status;
-  tjhandle encoder = tjInitCompress();
-  if (encoder == nullptr) return OutOfMemory;
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  const int failed = tjCompress2(encoder, rows, bitmap.width, pitch, bitmap.height, TJPF_BGR, &jpeg, &size, TJSAMP_420,
-                                 quality < 1 ? 1 : quality, 0);
-  tjDestroy(encoder);
-  const GpStatus status = failed != 0 ? GenericError : WriteWholeFile(path, jpeg, size);
-  tjFree(jpeg);
-  return status;
+  thread_local ThreadEncoder encoder;
+  return encoder.Encode(rows, bitmap.width, pitch, bitmap.height, quality, path);
 }
 
 GpStatus WINAPI SaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
