@@ -32,6 +32,7 @@ bool TryJpegBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, RenderPdev& pdev, 
   return SUCCEEDED(hr);
 }
 
+// Pixels `from` to the end of the row, one byte at a time.
 void PixelsToRgb(const BYTE* source, BYTE* row, DWORD from, DWORD width) {
   for (DWORD x = from; x < width; ++x) {
     row[3 * x] = source[3 * x + 2];
