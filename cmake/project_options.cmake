@@ -9,6 +9,10 @@ if(KAV_SANITIZE)
     -fno-omit-frame-pointer)
   target_link_options(kav_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(KAV_BUILD_FUZZERS)
+  # Coverage for libFuzzer in every library the fuzzers load, not only in the fuzzers.
+  target_compile_options(kav_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 if(WIN32)
   # Windows programs carry their runtime, so Wine needs no extra DLLs.
   target_link_options(kav_options INTERFACE -static-libgcc -static-libstdc++ -static)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds both targets from scratch and runs every test: natively on Linux,
-# under the sanitizers, and the Windows DLLs under Wine.
+# Builds both targets and runs every test: natively on Linux (and once more
+# under valgrind), under the sanitizers, the Windows DLLs under Wine, and each
+# fuzzer for a bounded time (FUZZ_SECONDS, default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,8 +17,12 @@ run_preset() {
 }
 
 run_preset linux
+echo "== linux: test programs under valgrind"
+bash scripts/valgrind.sh
 run_preset linux-asan
 (
   source scripts/wine-env.sh
   run_preset windows
 )
+echo "== fuzzers"
+bash scripts/fuzz.sh

@@ -10,11 +10,14 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <compstui.h>
-#include <objbase.h>
-#include <winddi.h>
+// The SDK headers build on each other in this order.
+// clang-format off
 #include <windows.h>
+#include <objbase.h>
 #include <winspool.h>
+#include <compstui.h>
+#include <winddi.h>
+// clang-format on
 #define KAV_EXPORT
 #define KAV_WIDE(s) L##s
 #else
