@@ -129,7 +129,9 @@ int CompressRows(CompressHandle& handle, const uint8_t* source, uint32_t count) 
   const uint32_t rowBytes = RowBytes(state);
   const uint32_t blockSize = OutputBlockSize(count, rowBytes);
   if (blockSize == 0) return kFailure;
-  handle.output = NewBlock<uint8_t>(blockSize);
+  // The block is sized for the worst case, about twice the rows; zeroing it
+  // would cost more than coding them. Only bytes the coder wrote are handed out.
+  handle.output = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED, blockSize));
   if (handle.output == nullptr) return kFailure;
   handle.outputCapacity = blockSize;
   state.outputStart = state.outputPos = handle.output;

@@ -45,37 +45,39 @@ uint8_t* WriteBlankRun(uint8_t* out, uint32_t runLength) {
   return out + 2;
 }
 
+// A record's command byte and offset extension. Offsets below 286 need at
+// most one extension byte, written without a branch: it is stored either way
+// and the literals overwrite it when it is not wanted.
+uint8_t* WriteRecordHead(uint8_t* out, uint32_t count, uint32_t gap) {
+  const auto countBits = static_cast<uint8_t>((count - 1) << 5);
+  if (gap < kOffsetEscape + kCountContinues) [[likely]] {
+    const bool escaped = gap >= kOffsetEscape;
+    out[0] = static_cast<uint8_t>(countBits | (escaped ? kOffsetEscape : gap));
+    out[1] = static_cast<uint8_t>(gap - kOffsetEscape);
+    return out + 1 + (escaped ? 1 : 0);
+  }
+  *out++ = static_cast<uint8_t>(countBits | kOffsetEscape);
+  return WriteContinuedCount(out, gap - kOffsetEscape);
+}
+
 // The records for the changed bytes [start, end), `gap` unchanged bytes after
 // the previous record: pieces of up to eight literals, each later piece
 // following its predecessor directly. Literals are stored eight at a time;
 // the buffer has the slack for it.
 uint8_t* WriteRun(uint8_t* out, const uint8_t* row, uint32_t start, uint32_t end, uint32_t gap) {
-  uint32_t remaining = end - start;
   const uint8_t* literals = row + start;
-  const uint32_t count = remaining < kMaxLiterals ? remaining : kMaxLiterals;
-  if (gap < kOffsetEscape) {
-    *out++ = static_cast<uint8_t>((count - 1) << 5 | gap);
-  } else {
-    *out++ = static_cast<uint8_t>((count - 1) << 5 | kOffsetEscape);
-    out = WriteContinuedCount(out, gap - kOffsetEscape);
-  }
-  std::memcpy(out, literals, kMaxLiterals);
-  out += count;
-  literals += count;
-  remaining -= count;
-  while (remaining >= kMaxLiterals) {
-    *out++ = (kMaxLiterals - 1) << 5;
+  uint32_t remaining = end - start;
+  uint32_t count = remaining < kMaxLiterals ? remaining : kMaxLiterals;
+  out = WriteRecordHead(out, count, gap);
+  for (;;) {
     std::memcpy(out, literals, kMaxLiterals);
-    out += kMaxLiterals;
-    literals += kMaxLiterals;
-    remaining -= kMaxLiterals;
+    out += count;
+    remaining -= count;
+    if (remaining == 0) return out;
+    literals += count;
+    count = remaining < kMaxLiterals ? remaining : kMaxLiterals;
+    *out++ = static_cast<uint8_t>((count - 1) << 5);
   }
-  if (remaining != 0) {
-    *out++ = static_cast<uint8_t>((remaining - 1) << 5);
-    std::memcpy(out, literals, kMaxLiterals);
-    out += remaining;
-  }
-  return out;
 }
 
 // Assembles the replacement records that turn `seed` into `row` and answers

@@ -51,6 +51,14 @@ TEST(StreamDecoderTest, FewerRowsThanDeclaredLeaveTheRestZero) {
   EXPECT_TRUE(Decode({}, 8, 0).result.ok);
 }
 
+TEST(StreamDecoderTest, RowsOfNoBytesTakeRepeatsAndRunsOnly) {
+  const Decoded decoded = Decode(Hex("00 01 02"), 0, 4);
+  ASSERT_TRUE(decoded.result.ok) << decoded.result.error;
+  EXPECT_EQ(decoded.result.rowsDecoded, 4u);
+  EXPECT_TRUE(decoded.image.empty());
+  EXPECT_FALSE(Decode(Hex("02 00 80"), 0, 1).result.ok);
+}
+
 TEST(StreamDecoderTest, MalformedItemsAreRefusedWhereTheyStart) {
   struct Case {
     const char* stream;

@@ -119,7 +119,7 @@ class RowWriter {
     } else if (std::string error = ReadChangedRow(reader); !error.empty()) {
       return error;
     }
-    std::memcpy(image_.data() + size_t{row_} * rowBytes_, seed_.data(), rowBytes_);
+    if (rowBytes_ != 0) std::memcpy(image_.data() + size_t{row_} * rowBytes_, seed_.data(), rowBytes_);
     ++row_;
     return {};
   }
