@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "c_codec_client.h"
 #include "codec_fixture.h"
 
 namespace kav::test {
@@ -196,6 +198,24 @@ TEST_F(CodecStreamTest, StrideSkipsFillBytesAndMayRunBackwards) {
   // The same rows stored bottom row first.
   const Bytes bottomUp = Hex("5600 1234 1234");
   EXPECT_TRUE(SameBytes(Compress(bottomUp.data() + 4, 16, 3, -2, 3), Hex("03 20 12 34 00 03 20 56 00")));
+}
+
+// The table a C module fills has the header's own function types.
+static_assert(std::is_same_v<decltype(CodecTable::LoadCompress), decltype(&kavcmp_LoadCompress)>);
+static_assert(std::is_same_v<decltype(CodecTable::InitBitmap), decltype(&kavcmp_InitBitmap)>);
+static_assert(std::is_same_v<decltype(CodecTable::CompressBitmap), decltype(&kavcmp_CompressBitmap)>);
+static_assert(std::is_same_v<decltype(CodecTable::GetBitmap), decltype(&kavcmp_GetBitmap)>);
+static_assert(std::is_same_v<decltype(CodecTable::FinishBitmap), decltype(&kavcmp_FinishBitmap)>);
+static_assert(std::is_same_v<decltype(CodecTable::FreeCompress), decltype(&kavcmp_FreeCompress)>);
+
+TEST_F(CodecStreamTest, CModuleGetsTheSameStream) {
+  const CodecTable table = {codec.LoadCompress, codec.InitBitmap,   codec.CompressBitmap,
+                            codec.GetBitmap,    codec.FinishBitmap, codec.FreeCompress};
+  Bytes out(64, 0);
+  const long length = CompressFromC(&table, kWorkedExampleRows.data(), 30, 5, out.data(), 64);
+  ASSERT_EQ(length, 12);
+  out.resize(12);
+  EXPECT_TRUE(SameBytes(out, Hex("01 01 03 20 12 34 00 04 01 FF 01 0C")));
 }
 
 }  // namespace
