@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: natively on Linux (and once more
-# under valgrind), under the sanitizers, the Windows DLLs under Wine, and each
-# fuzzer for a bounded time (FUZZ_SECONDS, default 30).
+# under valgrind), under the sanitizers, each fuzzer for a bounded time
+# (FUZZ_SECONDS, default 30), and the Windows DLLs under Wine. Ends with the
+# count of every ctest run together.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+summaries=$(mktemp)
+trap 'rm -f "$summaries"' EXIT
 
 run_preset() {
   local preset=$1
@@ -13,16 +17,20 @@ run_preset() {
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: test"
-  ctest --preset "$preset"
+  ctest --preset "$preset" | tee -a "$summaries"
 }
 
 run_preset linux
 echo "== linux: test programs under valgrind"
 bash scripts/valgrind.sh
 run_preset linux-asan
+echo "== fuzzers"
+bash scripts/fuzz.sh
 (
   source scripts/wine-env.sh
   run_preset windows
 )
-echo "== fuzzers"
-bash scripts/fuzz.sh
+
+# "100% tests passed, 0 tests failed out of 157" from each run, added up.
+awk '/tests failed out of/ { failed += $(NF-5); total += $NF }
+     END { printf "ctest: %d passed, %d failed\n", total - failed, failed }' "$summaries"
