@@ -80,6 +80,7 @@ typedef long long (*FARPROC)();
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
@@ -411,5 +412,11 @@ __attribute__((visibility("default"))) HMODULE LoadLibraryW(LPCWSTR path);
 __attribute__((visibility("default"))) FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 __attribute__((visibility("default"))) BOOL FreeLibrary(HMODULE module);
 __attribute__((visibility("default"))) DWORD GetModuleFileNameW(HMODULE module, LPWSTR name, DWORD size);
+}
+// Console services, for tools that show progress only on a terminal.
+#define STD_ERROR_HANDLE ((DWORD)-12)
+extern "C" {
+__attribute__((visibility("default"))) HANDLE GetStdHandle(DWORD which);
+__attribute__((visibility("default"))) BOOL GetConsoleMode(HANDLE console, LPDWORD mode);
 }
 #define HEAP_ZERO_MEMORY 0x00000008
