@@ -191,8 +191,10 @@ class Reader {
   }
 
   bool ReadPlacement(JobItem& item) {
+    if (Left() >= 2 && data_[at_ + 1] != 0x61) {
+      return Fail(at_, "the byte 0x41 starts no command the plug-in sends (\"Aa\" expected)");
+    }
     if (!Need(26, at_, "page placement (\"Aa\" and six numbers)")) return false;
-    if (data_[at_ + 1] != 0x61) return Fail(at_, "the byte 0x41 starts no command the plug-in sends (\"Aa\" expected)");
     item.kind = ItemKind::kPlacement;
     at_ += 2;
     for (float& value : item.values) value = F32();

@@ -1,5 +1,7 @@
 #include "job/kavjob_command.h"
 
+#include <sstream>
+
 #include "job/job_inspect.h"
 #include "job/page_decoder.h"
 #include "support/files.h"
@@ -8,11 +10,11 @@ namespace kav::tools {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kavjob inspect JOB\n"
+    "usage: kavjob inspect JOB [-o LISTING]\n"
     "       kavjob decode JOB -o PAGE.png   (further pages: PAGE-2.png, ...; .pnm, .pgm, .ppm write PNM)\n";
 
 int Usage(std::ostream& err, const std::string& message) {
-  err << "kavjob: " << message << "\n" << kUsage;
+  err << "kavjob: " << message << " (kavjob --help tells the usage)\n";
   return kExitUsage;
 }
 
@@ -21,12 +23,18 @@ int Failure(std::ostream& err, const std::string& message) {
   return kExitFailure;
 }
 
-int Inspect(const std::string& path, std::ostream& out, std::ostream& err) {
+// The listing goes to the standard output, or to a file when one is named.
+int Inspect(const std::string& path, const std::string& listing, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> job;
   std::string error;
   if (!ReadWholeFile(path, job, error)) return Failure(err, error);
   const JobReading reading = ReadJob(job.data(), job.size());
-  PrintInspection(reading, out);
+  std::ostringstream text;
+  PrintInspection(reading, listing.empty() ? out : text);
+  if (!listing.empty()) {
+    const std::string lines = text.str();
+    if (!WriteWholeFile(listing, lines.data(), lines.size(), error)) return Failure(err, error);
+  }
   if (!reading.ok) return Failure(err, path + ": " + reading.error);
   return kExitOk;
 }
@@ -93,10 +101,7 @@ int RunKavJob(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   if (command != "inspect" && command != "decode") return Usage(err, "unknown command " + command);
   if (job.empty()) return Usage(err, command + " needs a job file");
-  if (command == "inspect") {
-    if (!output.empty()) return Usage(err, "inspect writes to the standard output; -o is for decode");
-    return Inspect(job, out, err);
-  }
+  if (command == "inspect") return Inspect(job, output, out, err);
   if (output.empty()) return Usage(err, "decode needs -o PAGE.png");
   return Decode(job, output, out, err);
 }

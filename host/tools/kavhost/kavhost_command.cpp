@@ -15,7 +15,7 @@ constexpr const char* kUsage =
     "       kavhost replay SCRIPT.json -o JOB [--writes FILE] [--plugin PATH]\n";
 
 int Usage(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << message << "\n" << kUsage;
+  err << "kavhost: " << message << " (kavhost --help tells the usage)\n";
   return kExitUsage;
 }
 
