@@ -5,7 +5,10 @@
 
 namespace kav {
 
-// Writes the bytes of command `callbackId` into the job.
+// Writes the bytes of command `callbackId` into the job. Ids without a
+// command write nothing; the "Rotation" setting is read for every id all the
+// same. Without a helper, a device or its public device mode there is nothing
+// to read the command's values from, and nothing is read or written.
 void RunCommandCallback(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, DWORD callbackId);
 
 }  // namespace kav

@@ -67,6 +67,9 @@ HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, cons
     if (!ok(SpoolU8(helper, pdevobj, header.tableKind))) return E_FAIL;
     if (!ok(SpoolU16BE(helper, pdevobj, header.tableCount))) return E_FAIL;
     if (!ok(SpoolU16BE(helper, pdevobj, header.tableLength))) return E_FAIL;
+    // A table the caller did not supply cannot be sent: the header ends here,
+    // as at a failed write.
+    if (header.tableData == nullptr && header.tableLength != 0) return E_FAIL;
     if (!ok(SpoolBytes(helper, pdevobj, header.tableData, header.tableLength))) return E_FAIL;
   }
   if (!ok(SpoolU8(helper, pdevobj, header.dataLayout))) return E_FAIL;

@@ -25,7 +25,7 @@ struct ImageRecordHeader {
   uint8_t tableKind;
   uint16_t tableCount;
   uint16_t tableLength;
-  const uint8_t* tableData;  // borrowed from the caller
+  const uint8_t* tableData;  // borrowed from the caller; tableLength bytes, or null for none
   uint8_t dataLayout;
   uint8_t bitsPerComponent;
   uint8_t compression;

@@ -25,5 +25,10 @@ TEST(ExportTableTest, RenderLibraryExportsTheComEntriesAndTheCodec) {
   EXPECT_EQ(ProductExports("kavrender"), expected);
 }
 
+TEST(ExportTableTest, UiLibraryExportsTheComEntriesOnly) {
+  const std::set<std::string> expected = {"DllGetClassObject", "DllCanUnloadNow"};
+  EXPECT_EQ(ProductExports("kavui"), expected);
+}
+
 }  // namespace
 }  // namespace kav::test

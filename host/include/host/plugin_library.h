@@ -34,6 +34,8 @@ class PluginLibrary {
   bool Load(const std::string& path, std::string& error);
 
   bool loaded() const { return module_ != nullptr; }
+  // The handle LoadLibraryW gave, for the module's resources.
+  HMODULE module() const { return module_; }
   const std::string& path() const { return path_; }
 
   HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const;

@@ -61,6 +61,7 @@ typedef long long (*FARPROC)();
 #define FALSE 0
 #define WINAPI
 #define APIENTRY
+#define CALLBACK
 #define STDMETHODCALLTYPE
 #define STDAPI extern "C" HRESULT
 
@@ -87,6 +88,9 @@ typedef long long (*FARPROC)();
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 #define MAX_PATH 260
 #define GMEM_FIXED 0x0000
@@ -104,6 +108,15 @@ typedef long long (*FARPROC)();
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+
+// Resources are named by a number smuggled in a pointer, or by a string.
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define RT_STRING MAKEINTRESOURCEW(6)
+typedef BOOL(CALLBACK* ENUMRESNAMEPROCW)(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param);
+typedef BOOL(CALLBACK* ENUMRESLANGPROCW)(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR param);
 
 struct GUID {
   DWORD Data1;
@@ -412,6 +425,11 @@ __attribute__((visibility("default"))) HMODULE LoadLibraryW(LPCWSTR path);
 __attribute__((visibility("default"))) FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 __attribute__((visibility("default"))) BOOL FreeLibrary(HMODULE module);
 __attribute__((visibility("default"))) DWORD GetModuleFileNameW(HMODULE module, LPWSTR name, DWORD size);
+__attribute__((visibility("default"))) int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferMax);
+__attribute__((visibility("default"))) BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW proc,
+                                                               LONG_PTR param);
+__attribute__((visibility("default"))) BOOL EnumResourceLanguagesW(HMODULE module, LPCWSTR type, LPCWSTR name,
+                                                                   ENUMRESLANGPROCW proc, LONG_PTR param);
 }
 // Console services, for tools that show progress only on a terminal.
 #define STD_ERROR_HANDLE ((DWORD)-12)

@@ -1,0 +1,226 @@
+// Stand-ins for reading a library's string-table resource. A library of the
+// Linux build keeps its string blocks in an ELF note (string_table_note.h),
+// found here in the loaded image through the library's program headers, so a
+// text handed out by pointer stays valid while the library is loaded, as on
+// Windows. Every length read from the note is checked against the note's size.
+#include <dlfcn.h>
+#include <link.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/linux/string_table_note.h"
+#include "platform/win32.h"
+
+namespace {
+
+using Units = std::span<const WCHAR>;
+
+struct StringBlock {
+  WORD name;      // string id / 16 + 1
+  Units entries;  // 16 counted entries
+};
+
+// The checked table of one loaded library: every block walks to its end.
+struct StringTable {
+  WORD language;
+  std::vector<StringBlock> blocks;
+};
+
+struct NoteSegment {
+  const BYTE* start;
+  size_t size;
+  size_t align;
+};
+
+struct SegmentSearch {
+  const link_map* module;
+  std::vector<NoteSegment> notes;
+};
+
+constexpr size_t kNoteHeaderSize = 12;  // name size, descriptor size, type
+
+size_t AlignUp(size_t value, size_t align) { return (value + align - 1) / align * align; }
+
+int CollectNoteSegments(dl_phdr_info* info, size_t, void* data) {
+  auto* search = static_cast<SegmentSearch*>(data);
+  if (info->dlpi_addr != search->module->l_addr || std::strcmp(info->dlpi_name, search->module->l_name) != 0) return 0;
+  for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+    const ElfW(Phdr)& header = info->dlpi_phdr[i];
+    if (header.p_type != PT_NOTE) continue;
+    search->notes.push_back({reinterpret_cast<const BYTE*>(info->dlpi_addr + header.p_vaddr),
+                             static_cast<size_t>(header.p_filesz), header.p_align == 8 ? size_t{8} : size_t{4}});
+  }
+  return 1;
+}
+
+std::vector<NoteSegment> NoteSegmentsOf(HMODULE module) {
+  // A null module is the program itself, as on Windows.
+  void* handle = module != nullptr ? module : dlopen(nullptr, RTLD_LAZY);
+  link_map* map = nullptr;
+  const bool located = handle != nullptr && dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr;
+  if (module == nullptr && handle != nullptr) dlclose(handle);
+  if (!located) return {};
+  SegmentSearch search{map, {}};
+  dl_iterate_phdr(CollectNoteSegments, &search);
+  return search.notes;
+}
+
+std::optional<Units> FindTableNote(const NoteSegment& segment) {
+  size_t offset = 0;
+  while (offset <= segment.size && segment.size - offset >= kNoteHeaderSize) {
+    uint32_t header[3];
+    std::memcpy(header, segment.start + offset, sizeof header);
+    const auto [nameSize, descSize, type] = header;
+    const size_t nameStart = offset + kNoteHeaderSize;
+    const size_t descStart = nameStart + AlignUp(nameSize, segment.align);
+    const size_t descEnd = descStart + descSize;
+    if (descEnd > segment.size) return std::nullopt;
+    const bool ours = type == kav::string_note::kType && nameSize == sizeof kav::string_note::kOwner &&
+                      std::memcmp(segment.start + nameStart, kav::string_note::kOwner, nameSize) == 0;
+    const BYTE* desc = segment.start + descStart;
+    if (ours && descSize % sizeof(WCHAR) == 0 && reinterpret_cast<uintptr_t>(desc) % alignof(WCHAR) == 0) {
+      return Units(reinterpret_cast<const WCHAR*>(desc), descSize / sizeof(WCHAR));
+    }
+    offset = AlignUp(descEnd, segment.align);
+  }
+  return std::nullopt;
+}
+
+// True when the 16 entries fill the block exactly.
+bool WellFormedBlock(Units block) {
+  size_t at = 0;
+  for (unsigned entry = 0; entry < kav::string_note::kEntriesPerBlock; ++entry) {
+    if (at >= block.size() || block.size() - at - 1 < block[at]) return false;
+    at += 1 + size_t{block[at]};
+  }
+  return at == block.size();
+}
+
+std::optional<StringTable> ParseTable(Units units) {
+  if (units.size() < 2) return std::nullopt;
+  StringTable table{units[0], {}};
+  const WORD blockCount = units[1];
+  size_t at = 2;
+  for (WORD i = 0; i < blockCount; ++i) {
+    if (units.size() - at < 2) return std::nullopt;
+    const WORD name = units[at];
+    const size_t count = units[at + 1];
+    at += 2;
+    if (units.size() - at < count || !WellFormedBlock(units.subspan(at, count))) return std::nullopt;
+    table.blocks.push_back({name, units.subspan(at, count)});
+    at += count;
+  }
+  if (at != units.size()) return std::nullopt;
+  return table;
+}
+
+std::optional<StringTable> LoadTable(HMODULE module) {
+  for (const NoteSegment& segment : NoteSegmentsOf(module)) {
+    if (const std::optional<Units> note = FindTableNote(segment)) return ParseTable(*note);
+  }
+  return std::nullopt;
+}
+
+const StringBlock* FindBlock(const StringTable& table, WORD name) {
+  for (const StringBlock& block : table.blocks) {
+    if (block.name == name) return &block;
+  }
+  return nullptr;
+}
+
+// The entry's text, not null-terminated; an empty entry points at the next
+// entry's length, as the resource block on Windows does.
+Units EntryText(const StringBlock& block, unsigned index) {
+  size_t at = 0;
+  for (unsigned entry = 0; entry < index; ++entry) at += 1 + size_t{block.entries[at]};
+  return Units(block.entries.data() + at + 1, block.entries[at]);
+}
+
+bool IsStringType(LPCWSTR type) { return IS_INTRESOURCE(type) && LOWORD(type) == LOWORD(RT_STRING); }
+
+}  // namespace
+
+extern "C" {
+
+// As on Windows: a bufferMax of 0 stores a read-only pointer to the text in
+// `buffer` (taken as an LPWSTR*) and answers its length; otherwise the text is
+// cut to bufferMax - 1 units and terminated, and the units copied are the
+// answer. An id whose block is absent answers 0 and leaves the buffer alone.
+int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferMax) {
+  if (buffer == nullptr) return 0;
+  const std::optional<StringTable> table = LoadTable(module);
+  if (!table) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return 0;
+  }
+  const StringBlock* block = FindBlock(*table, static_cast<WORD>((LOWORD(id) >> 4) + 1));
+  if (block == nullptr) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return 0;
+  }
+  const Units text = EntryText(*block, id & 0xF);
+  if (bufferMax == 0) {
+    const WCHAR* start = text.data();
+    std::memcpy(buffer, &start, sizeof start);
+    return static_cast<int>(text.size());
+  }
+  if (bufferMax < 0) return 0;
+  const size_t count = std::min(static_cast<size_t>(bufferMax - 1), text.size());
+  if (count == 0) {
+    if (bufferMax > 1) buffer[0] = 0;
+    return 0;
+  }
+  std::memcpy(buffer, text.data(), count * sizeof(WCHAR));
+  buffer[count] = 0;
+  return static_cast<int>(count);
+}
+
+// The library's one resource type is the string table; its blocks are named
+// by number. A callback answering FALSE ends the walk with that answer.
+BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW proc, LONG_PTR param) {
+  const std::optional<StringTable> table = LoadTable(module);
+  if (!table) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return FALSE;
+  }
+  if (!IsStringType(type)) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return FALSE;
+  }
+  if (proc == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  for (const StringBlock& block : table->blocks) {
+    if (!proc(module, type, MAKEINTRESOURCEW(block.name), param)) return FALSE;
+  }
+  return TRUE;
+}
+
+// Every block of the table is in the table's one language.
+BOOL EnumResourceLanguagesW(HMODULE module, LPCWSTR type, LPCWSTR name, ENUMRESLANGPROCW proc, LONG_PTR param) {
+  const std::optional<StringTable> table = LoadTable(module);
+  if (!table) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return FALSE;
+  }
+  if (!IsStringType(type)) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return FALSE;
+  }
+  if (!IS_INTRESOURCE(name) || FindBlock(*table, LOWORD(name)) == nullptr) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return FALSE;
+  }
+  if (proc == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return proc(module, type, name, table->language, param);
+}
+
+}  // extern "C"

@@ -1,0 +1,515 @@
+// The UI library's COM frame and plug-in object, through the loaded library.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "bytes.h"
+#include "host/ui_session.h"
+#include "platform/standin.h"
+
+namespace kav::test {
+namespace {
+
+constexpr GUID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+constexpr DWORD kUntouchedError = 1234;
+
+template <class T>
+Bytes BytesOf(const T& value) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+  return Bytes(bytes, bytes + sizeof(T));
+}
+
+class UiFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin::Reset();
+    std::string error;
+    ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
+  }
+  void TearDown() override { standin::Reset(); }
+
+  IPrintOemUI* CreatePlugin() {
+    std::string error;
+    auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
+    EXPECT_NE(plugin, nullptr) << error;
+    return plugin;
+  }
+
+  host::PluginLibrary library;
+};
+
+TEST_F(UiFrameTest, OnlyTheUiClassIsServed) {
+  void* out = &out;
+  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(out, &out);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(factory->Release(), 0u);
+}
+
+TEST_F(UiFrameTest, ObjectAnswersUnknownAndPrintOemUiOnly) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  const long heapBefore = standin::LiveHeapBlocks();
+  for (const GUID& iid : {kIidPrintOemUni2, kIidClassFactory, kIidPrintOemDriverUI, kUnknownIid}) {
+    void* out = &out;
+    EXPECT_EQ(factory->CreateInstance(nullptr, iid, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);  // each refused object freed at once
+
+  void* out = &out;
+  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), kIidPrintOemUI, &out), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(out, &out);
+
+  for (const GUID& iid : {kIidPrintOemUI, kIidUnknown}) {
+    IUnknown* object = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)), S_OK);
+    IUnknown* again = nullptr;
+    EXPECT_EQ(object->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, object);
+    again->Release();
+    EXPECT_EQ(object->QueryInterface(kIidPrintOemUI, reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(again, object);
+    again->Release();
+    for (const GUID& foreign : {kIidPrintOemUni2, kIidClassFactory, kUnknownIid}) {
+      again = reinterpret_cast<IUnknown*>(&again);
+      EXPECT_EQ(object->QueryInterface(foreign, reinterpret_cast<void**>(&again)), E_NOINTERFACE);
+      EXPECT_EQ(again, nullptr);
+    }
+    EXPECT_EQ(object->Release(), 0u);
+  }
+  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);
+  factory->Release();
+}
+
+TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
+  const long heapBefore = standin::LiveHeapBlocks();
+  IPrintOemUI* plugin = CreatePlugin();
+  ASSERT_NE(plugin, nullptr);
+  auto* helper = new host::UiDriverHelper;
+  ASSERT_EQ(plugin->PublishDriverInterface(helper), S_OK);
+  EXPECT_EQ(helper->references(), 2);
+  // The caller's reference is the only one: no extra one is kept.
+  EXPECT_EQ(plugin->AddRef(), 2u);
+  EXPECT_EQ(plugin->Release(), 1u);
+  EXPECT_EQ(helper->references(), 2);
+  EXPECT_EQ(plugin->Release(), 0u);
+  EXPECT_EQ(helper->references(), 1);
+  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);
+  EXPECT_EQ(library.CanUnloadNow(), S_OK);
+  helper->Release();
+}
+
+TEST_F(UiFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
+  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  standin::FailHeapAlloc({1, false});
+  void* out = &out;
+  EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUI, &out), E_OUTOFMEMORY);
+  EXPECT_EQ(out, &out);
+  factory->Release();
+}
+
+TEST_F(UiFrameTest, PublishFailsWithoutAUiHelperAndTakesOneLater) {
+  IPrintOemUI* plugin = CreatePlugin();
+  ASSERT_NE(plugin, nullptr);
+  struct NoHelper : IUnknown {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  } noHelper;
+  EXPECT_EQ(plugin->PublishDriverInterface(&noHelper), E_FAIL);
+  EXPECT_EQ(plugin->PublishDriverInterface(nullptr), E_FAIL);
+  auto* helper = new host::UiDriverHelper;
+  EXPECT_EQ(plugin->PublishDriverInterface(helper), S_OK);
+  EXPECT_EQ(helper->references(), 2);
+  plugin->Release();
+  EXPECT_EQ(helper->references(), 1);
+  helper->Release();
+}
+
+class UiObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin::Reset();
+    std::string error;
+    ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavui"), error)) << error;
+  }
+  void TearDown() override { standin::Reset(); }
+
+  IPrintOemUI* plugin() { return session.plugin(); }
+  host::UiDriverHelper& helper() { return session.helper(); }
+
+  host::UiSession session;
+};
+
+TEST_F(UiObjectTest, GetInfoAnswersSignatureAndVersion) {
+  DWORD value[2] = {0, 0xCCCCCCCC};
+  DWORD needed = 0;
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, value, 8, &needed), S_OK);
+  EXPECT_EQ(value[0], 0x4D534654u);
+  EXPECT_EQ(value[1], 0xCCCCCCCCu);  // four bytes written, whatever the buffer
+  EXPECT_EQ(needed, 4u);
+  needed = 0;
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETVERSION, value, 4, &needed), S_OK);
+  EXPECT_EQ(value[0], 1u);
+  EXPECT_EQ(needed, 4u);
+}
+
+TEST_F(UiObjectTest, PublisherInfoIsRecognisedButNotServed) {
+  DWORD value = 0xCCCCCCCC;
+  DWORD needed = 77;
+  SetLastError(0);
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, &value, 4, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  EXPECT_EQ(needed, 0u);
+  EXPECT_EQ(value, 0xCCCCCCCCu);
+  // A short or missing buffer answers first, with the size.
+  for (DWORD size : {0u, 3u}) {
+    needed = 77;
+    SetLastError(0);
+    EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, &value, size, &needed), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(needed, 4u);
+  }
+  needed = 77;
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, nullptr, 4, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(needed, 4u);
+}
+
+TEST_F(UiObjectTest, GetInfoFailuresSetTheLastError) {
+  DWORD value = 0xCCCCCCCC;
+  DWORD needed = 77;
+  SetLastError(0);
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 3, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(needed, 4u);
+  EXPECT_EQ(value, 0xCCCCCCCCu);
+  SetLastError(0);
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETVERSION, nullptr, 4, &needed), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+
+  for (DWORD mode : {DWORD{0}, DWORD{OEMGI_GETINTERFACEVERSION}, DWORD{OEMGI_GETREQUESTEDHELPERINTERFACES}, DWORD{6}}) {
+    needed = 77;
+    SetLastError(0);
+    EXPECT_EQ(plugin()->GetInfo(mode, &value, 4, &needed), E_FAIL) << mode;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << mode;
+    EXPECT_EQ(needed, 77u) << mode;
+    EXPECT_EQ(value, 0xCCCCCCCCu) << mode;
+  }
+  SetLastError(0);
+  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, nullptr), E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(UiObjectTest, DevModeIsThePrivateRecordHandler) {
+  OEMDMPARAM param{};
+  param.cbSize = sizeof param;
+  EXPECT_EQ(plugin()->DevMode(OEMDM_SIZE, &param), S_OK);
+  EXPECT_EQ(param.cbBufSize, 16u);
+  uint8_t record[16] = {};
+  param.pOEMDMOut = record;
+  EXPECT_EQ(plugin()->DevMode(OEMDM_DEFAULT, &param), S_OK);
+  EXPECT_TRUE(SameBytes(Bytes(record, record + 16), Hex("10000000 5446534D 01000000 00000000")));
+}
+
+TEST_F(UiObjectTest, SecondPublishKeepsTheFirstHelper) {
+  auto* other = new host::UiDriverHelper;
+  EXPECT_EQ(plugin()->PublishDriverInterface(other), S_OK);
+  EXPECT_EQ(other->queryInterfaceCalls(), 0u);
+  EXPECT_EQ(other->references(), 1);
+  other->Release();
+  EXPECT_EQ(helper().references(), 2);  // ours and the plug-in's
+
+  host::PropertyItems items;
+  items.Add(DMPUB_DEFSOURCE, 3, 0);
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  EXPECT_EQ(helper().updates().size(), 1u);  // the first helper is the one told
+}
+
+TEST_F(UiObjectTest, UnservedSlotsAnswerNotImplementedAndTouchNothing) {
+  IPrintOemUI* ui = plugin();
+  DWORD result = 0xCCCCCCCC;
+  uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  WCHAR name[] = {'P', 0};
+  EXPECT_EQ(ui->DocumentPropertySheets(data, 1), E_NOTIMPL);
+  EXPECT_EQ(ui->DevicePropertySheets(data, 1), E_NOTIMPL);
+  EXPECT_EQ(ui->DevQueryPrintEx(session.uiObject(), data, nullptr, data), E_NOTIMPL);
+  EXPECT_EQ(ui->DeviceCapabilities(session.uiObject(), nullptr, name, 1, data, nullptr, data, 0, &result), E_NOTIMPL);
+  EXPECT_EQ(ui->UpgradePrinter(1, data), E_NOTIMPL);
+  EXPECT_EQ(ui->PrinterEvent(name, 1, 0, 0), E_NOTIMPL);
+  EXPECT_EQ(ui->DriverEvent(1, 1, data, 0), E_NOTIMPL);
+  EXPECT_EQ(ui->FontInstallerDlgProc(nullptr, 0, 0, 0), E_NOTIMPL);
+  EXPECT_EQ(ui->UpdateExternalFonts(nullptr, nullptr, name), E_NOTIMPL);
+  EXPECT_EQ(result, 0xCCCCCCCCu);
+  EXPECT_TRUE(SameBytes(Bytes(data, data + 8), Hex("0102030405060708")));
+  EXPECT_EQ(name[0], 'P');
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+// --- CommonUIProp ---
+
+void ExpectOptionFlags(host::PropertyItems& items, size_t index, const std::vector<BYTE>& flags) {
+  for (size_t k = 0; k < flags.size(); ++k) EXPECT_EQ(items.option(index, k).Flags, flags[k]) << "option " << k;
+}
+
+TEST_F(UiObjectTest, PaperSourceOnTheFirstOptionMovesToTheSecondAndTellsTheHost) {
+  // The plug-in does the same for document and printer property sheets.
+  for (DWORD mode : {DWORD{OEMCUIP_DOCPROP}, DWORD{OEMCUIP_PRNPROP}}) {
+    helper().ClearUpdates();
+    host::PropertyItems items;
+    items.Add(1, 2, 0);  // orientation
+    const size_t source = items.Add(DMPUB_DEFSOURCE, 4, 0);
+    ASSERT_EQ(session.CommonUIProp(items, mode), S_OK);
+    EXPECT_EQ(items.item(source).Sel, 1);
+    ExpectOptionFlags(items, source, {OPTPF_HIDE | OPTPF_DISABLED, 0, 0, 0});
+    ASSERT_EQ(helper().updates().size(), 1u);
+    const host::UiSettingUpdate& update = helper().updates()[0];
+    EXPECT_EQ(update.pci, session.uiObject());
+    EXPECT_EQ(update.item, &items.item(source));
+    EXPECT_EQ(update.previousSelection, 0u);
+    EXPECT_EQ(update.mode, static_cast<DWORD>(OEMCUIP_DOCPROP));
+    EXPECT_EQ(items.item(0).Sel, 0);  // the orientation item is not the plug-in's business
+    ExpectOptionFlags(items, 0, {0, 0});
+  }
+}
+
+TEST_F(UiObjectTest, PaperSourceOnALaterOptionOnlyLosesItsFirstOption) {
+  host::PropertyItems items;
+  const size_t source = items.Add(DMPUB_DEFSOURCE, 4, 3);
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  EXPECT_EQ(items.item(source).Sel, 3);
+  ExpectOptionFlags(items, source, {OPTPF_HIDE | OPTPF_DISABLED, 0, 0, 0});
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+TEST_F(UiObjectTest, SecondCommonUiPropMakesNoHostCall) {
+  host::PropertyItems items;
+  const size_t source = items.Add(DMPUB_DEFSOURCE, 3, 0);
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  ASSERT_EQ(helper().updates().size(), 1u);
+  const Bytes item = BytesOf(items.item(source));
+  const Bytes first = BytesOf(items.option(source, 0));
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  EXPECT_EQ(helper().updates().size(), 1u);
+  EXPECT_TRUE(SameBytes(BytesOf(items.item(source)), item));
+  EXPECT_TRUE(SameBytes(BytesOf(items.option(source, 0)), first));
+}
+
+TEST_F(UiObjectTest, PaperSourceWithOneOptionOrNoneKeepsItsSelection) {
+  host::PropertyItems items;
+  const size_t single = items.Add(DMPUB_DEFSOURCE, 1, 0);
+  const size_t none = items.Add(DMPUB_DEFSOURCE, 0, 0);
+  // An option array that the empty list does not count is not the plug-in's to change.
+  OPTPARAM uncounted{};
+  uncounted.cbSize = sizeof uncounted;
+  items.type(none).pOptParam = &uncounted;
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  EXPECT_EQ(items.item(single).Sel, 0);
+  ExpectOptionFlags(items, single, {OPTPF_HIDE | OPTPF_DISABLED});
+  EXPECT_EQ(items.item(none).Sel, 0);
+  EXPECT_EQ(uncounted.Flags, 0);
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+TEST_F(UiObjectTest, PaperSourceWithoutOptionArrayOrTypeIsNotWrittenThrough) {
+  host::PropertyItems items;
+  const size_t noOptions = items.Add(DMPUB_DEFSOURCE, 3, 0);
+  items.type(noOptions).pOptParam = nullptr;
+  const size_t noType = items.AddWithoutType(DMPUB_DEFSOURCE, 0);
+  const Bytes noTypeBefore = BytesOf(items.item(noType));
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  // The list still counts three sources, so the selection still leaves the first.
+  EXPECT_EQ(items.item(noOptions).Sel, 1);
+  EXPECT_TRUE(SameBytes(BytesOf(items.item(noType)), noTypeBefore));
+  ASSERT_EQ(helper().updates().size(), 1u);
+  EXPECT_EQ(helper().updates()[0].item, &items.item(noOptions));
+}
+
+TEST_F(UiObjectTest, ColourMatchingItemsAreHiddenAndNothingElseChanges) {
+  host::PropertyItems items;
+  const size_t method = items.Add(DMPUB_ICMMETHOD, 3, 0);
+  const size_t intent = items.Add(DMPUB_ICMINTENT, 3, 0);
+  for (size_t index : {method, intent}) {
+    OPTITEM& item = items.item(index);
+    OPTTYPE* type = item.pOptType;
+    const BYTE pubId = item.DMPubID;
+    std::memset(&item, 0xA5, sizeof item);  // every byte the plug-in might touch by mistake
+    item.DMPubID = pubId;
+    item.pOptType = type;
+    std::memset(&items.option(index, 0), 0x5A, sizeof(OPTPARAM));
+  }
+  Bytes expected[2];
+  Bytes optionsBefore[2];
+  for (size_t index : {method, intent}) {
+    OPTITEM hidden = items.item(index);
+    hidden.Flags |= OPTIF_HIDE;
+    expected[index] = BytesOf(hidden);
+    optionsBefore[index] = BytesOf(items.option(index, 0));
+  }
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  for (size_t index : {method, intent}) {
+    EXPECT_TRUE(SameBytes(BytesOf(items.item(index)), expected[index])) << index;
+    EXPECT_TRUE(SameBytes(BytesOf(items.option(index, 0)), optionsBefore[index])) << index;
+  }
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+TEST_F(UiObjectTest, OtherItemsAreLeftAsTheyAre) {
+  host::PropertyItems items;
+  for (BYTE pubId : {0, 1, 2, 3, 5, 6, 7, 8, 9, 12, 13, 100, 255}) items.Add(pubId, 2, 0);
+  std::vector<Bytes> before;
+  for (size_t i = 0; i < items.count(); ++i) {
+    before.push_back(Concat({BytesOf(items.item(i)), BytesOf(items.type(i)), BytesOf(items.option(i, 0))}));
+  }
+  ASSERT_EQ(session.CommonUIProp(items), S_OK);
+  for (size_t i = 0; i < items.count(); ++i) {
+    const Bytes after = Concat({BytesOf(items.item(i)), BytesOf(items.type(i)), BytesOf(items.option(i, 0))});
+    EXPECT_TRUE(SameBytes(after, before[i])) << "DMPubID " << int{items.item(i).DMPubID};
+  }
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+TEST_F(UiObjectTest, CommonUiPropLeavesItsParameterBlockAndTheLastErrorAlone) {
+  host::PropertyItems items;
+  items.Add(DMPUB_DEFSOURCE, 2, 0);
+  items.Add(DMPUB_ICMMETHOD, 2, 0);
+  OPTITEM oemItem{};
+  OEMCUIPPARAM param = session.CommonUIParam(items);
+  param.pOEMOptItems = &oemItem;
+  param.cOEMOptItems = 1;
+  const Bytes before = BytesOf(param);
+  const Bytes oemBefore = BytesOf(oemItem);
+  SetLastError(kUntouchedError);
+  EXPECT_EQ(plugin()->CommonUIProp(OEMCUIP_DOCPROP, &param), S_OK);
+  EXPECT_EQ(GetLastError(), kUntouchedError);
+  EXPECT_TRUE(SameBytes(BytesOf(param), before));
+  EXPECT_TRUE(SameBytes(BytesOf(oemItem), oemBefore));
+}
+
+TEST_F(UiObjectTest, CommonUiPropWithNothingToDoSucceeds) {
+  EXPECT_EQ(plugin()->CommonUIProp(OEMCUIP_DOCPROP, nullptr), S_OK);
+  host::PropertyItems items;
+  const size_t source = items.Add(DMPUB_DEFSOURCE, 3, 0);
+  OEMCUIPPARAM param = session.CommonUIParam(items);
+  param.cDrvOptItems = 0;
+  EXPECT_EQ(plugin()->CommonUIProp(OEMCUIP_DOCPROP, &param), S_OK);
+  EXPECT_EQ(items.item(source).Sel, 0);
+  ExpectOptionFlags(items, source, {0, 0, 0});
+  param.pDrvOptItems = nullptr;
+  param.cDrvOptItems = 5;
+  EXPECT_EQ(plugin()->CommonUIProp(OEMCUIP_DOCPROP, &param), S_OK);
+  EXPECT_TRUE(helper().updates().empty());
+}
+
+TEST(UiHelperlessTest, SelectionMovesEvenWhenNoHelperWasPublished) {
+  host::PluginLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
+  auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
+  ASSERT_NE(plugin, nullptr) << error;
+  host::PropertyItems items;
+  const size_t source = items.Add(DMPUB_DEFSOURCE, 2, 0);
+  OEMCUIPPARAM param{};
+  param.cbSize = sizeof param;
+  param.pDrvOptItems = items.data();
+  param.cDrvOptItems = items.count();
+  EXPECT_EQ(plugin->CommonUIProp(OEMCUIP_DOCPROP, &param), S_OK);
+  EXPECT_EQ(items.item(source).Sel, 1);
+  ExpectOptionFlags(items, source, {OPTPF_HIDE | OPTPF_DISABLED, 0});
+  plugin->Release();
+}
+
+// --- QueryColorProfile ---
+
+// "OEMPROFILE.icm" in UTF-16LE with its terminating null: 30 bytes.
+const Bytes kProfileName = Hex("4F00 4500 4D00 5000 5200 4F00 4600 4900 4C00 4500 2E00 6900 6300 6D00 0000");
+
+struct ProfileAnswer {
+  HRESULT hr;
+  ULONG size;
+  FLONG flags;
+  Bytes buffer;
+};
+
+class ColorProfileTest : public UiObjectTest {
+ protected:
+  // Asks with a buffer of `bufferSize` bytes filled with 0xEE.
+  ProfileAnswer Ask(ULONG bufferSize, ULONG queryMode = QCP_DEVICEPROFILE, bool withBuffer = true) {
+    ProfileAnswer answer{E_NOTIMPL, bufferSize, 0x77, Bytes(bufferSize, 0xEE)};
+    answer.hr = plugin()->QueryColorProfile(nullptr, session.uiObject(), nullptr, nullptr, queryMode,
+                                            withBuffer ? answer.buffer.data() : nullptr, &answer.size, &answer.flags);
+    return answer;
+  }
+};
+
+TEST_F(ColorProfileTest, ABufferOf32BytesOrMoreGetsTheProfileName) {
+  for (ULONG size : {ULONG{32}, ULONG{64}}) {
+    SetLastError(kUntouchedError);
+    const ProfileAnswer answer = Ask(size);
+    EXPECT_EQ(answer.hr, S_OK) << size;
+    EXPECT_EQ(answer.size, 32u) << size;
+    EXPECT_EQ(answer.flags, static_cast<FLONG>(QCP_PROFILEDISK)) << size;
+    EXPECT_TRUE(SameBytes(answer.buffer, Concat({kProfileName, Bytes(size - 30, 0xEE)}))) << size;
+    EXPECT_EQ(GetLastError(), kUntouchedError);
+  }
+}
+
+TEST_F(ColorProfileTest, AShortOrMissingBufferIsToldTheSizeNeeded) {
+  for (ULONG size : {ULONG{0}, ULONG{30}, ULONG{31}}) {
+    SetLastError(0);
+    const ProfileAnswer answer = Ask(size);
+    EXPECT_EQ(answer.hr, E_FAIL) << size;
+    EXPECT_EQ(answer.size, 32u) << size;
+    EXPECT_EQ(answer.flags, 0x77u) << size;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER)) << size;
+    EXPECT_TRUE(SameBytes(answer.buffer, Bytes(size, 0xEE))) << size;
+  }
+  SetLastError(0);
+  const ProfileAnswer answer = Ask(64, QCP_DEVICEPROFILE, false);
+  EXPECT_EQ(answer.hr, E_FAIL);
+  EXPECT_EQ(answer.size, 32u);
+  EXPECT_EQ(answer.flags, 0x77u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+TEST_F(ColorProfileTest, OtherQueriesFailWithNothingWritten) {
+  for (ULONG mode : {ULONG{QCP_SOURCEPROFILE}, ULONG{2}, ULONG{0xFFFFFFFF}}) {
+    SetLastError(kUntouchedError);
+    const ProfileAnswer answer = Ask(64, mode);
+    EXPECT_EQ(answer.hr, E_FAIL) << mode;
+    EXPECT_EQ(answer.size, 64u) << mode;
+    EXPECT_EQ(answer.flags, 0x77u) << mode;
+    EXPECT_TRUE(SameBytes(answer.buffer, Bytes(64, 0xEE))) << mode;
+    EXPECT_EQ(GetLastError(), kUntouchedError) << mode;
+  }
+}
+
+TEST_F(ColorProfileTest, MissingSizeOrFlagsPointerIsRefusedBeforeAnyWrite) {
+  Bytes buffer(64, 0xEE);
+  ULONG size = 64;
+  FLONG flags = 0x77;
+  SetLastError(0);
+  EXPECT_EQ(plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, buffer.data(), nullptr,
+                                        &flags),
+            E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(flags, 0x77u);
+  SetLastError(0);
+  EXPECT_EQ(
+      plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, buffer.data(), &size, nullptr),
+      E_FAIL);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(size, 64u);
+  EXPECT_TRUE(SameBytes(buffer, Bytes(64, 0xEE)));
+}
+
+}  // namespace
+}  // namespace kav::test
