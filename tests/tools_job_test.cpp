@@ -177,7 +177,7 @@ TEST(JobReaderTest, SummaryCountsCommandsRecordsAndPages) {
   const JobSummary summary = Summarize(Read(job).items);
   EXPECT_EQ(summary.pages, 2u);
   EXPECT_EQ(summary.RecordCount(), 3u);
-  EXPECT_EQ(summary.RecordsText(), "1-bit compressed 1 (3 bytes), gray raw 2 (8 bytes)");
+  EXPECT_EQ(summary.RecordsText(), "1-bit compressed: 1 (3 bytes); gray raw: 2 (8 bytes)");
   EXPECT_EQ(summary.CommandsText(), "EB 2, paper 1");
 }
 

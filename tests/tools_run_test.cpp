@@ -363,9 +363,9 @@ TEST_F(ToolRunTest, ReplayListsEveryWriteAndTheJobHoldsTheAcceptedOnes) {
 }
 
 TEST_F(ToolRunTest, BadInputToKavjobEndsWithOneLine) {
-  WriteText("not_a_job.bin", "%PDF-1.4");
+  WriteText("not_a_job.bin", "<html>");
   ExpectOneLineFailure(Job({"inspect", "not_a_job.bin"}), 1,
-                       "kavjob: not_a_job.bin: byte 0: the byte 0x25 is no command the plug-in sends");
+                       "kavjob: not_a_job.bin: byte 0: the byte 0x3c is no command the plug-in sends");
   ExpectOneLineFailure(Job({"decode", "not_a_job.bin", "-o", "x.png"}), 1, "kavjob: not_a_job.bin: byte 0:");
   WriteText("cut.job", std::string("FBED\x45\x63\x02", 7));
   ExpectOneLineFailure(Job({"inspect", "cut.job"}), 1, "kavjob: cut.job: byte 4: Ec command cut short");
@@ -376,6 +376,16 @@ TEST_F(ToolRunTest, BadInputToKavjobEndsWithOneLine) {
   ExpectOneLineFailure(Job({"decode", "empty.job"}), 2, "kavjob: decode needs -o PAGE.png");
   ExpectOneLineFailure(Job({"list", "empty.job"}), 2, "kavjob: unknown command list");
   EXPECT_FALSE(Exists("x.png"));
+}
+
+TEST_F(ToolRunTest, StringsListsTheUiLibrarysDisplayStrings) {
+  const ToolRun run = Host({"strings"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 178);
+  EXPECT_EQ(run.out.rfind("288\t\xE3\x81\x99\xE3\x82\x8B\n", 0), 0u);               // the first id: "yes"
+  EXPECT_NE(run.out.find("\n298\t\xE3\x81\xAA\xE3\x81\x97\n"), std::string::npos);  // "none"
+  ExpectOneLineFailure(Host({"strings", "--plugin", "no-such-ui"}), 1,
+                       "kavhost: cannot load the plug-in library no-such-ui");
 }
 
 }  // namespace

@@ -44,12 +44,14 @@ std::string DescribeRecord(const RecordFields& r) {
   return text;
 }
 
+// "Aa 3, EB 1" for commands; "1-bit raw: 1 (8 bytes); gray raw: 2 (64 bytes)"
+// for records, whose kind names may hold commas themselves.
 std::string CountsText(const std::map<std::string, JobSummary::Count>& counts, bool withBytes) {
   if (counts.empty()) return "none";
   std::string text;
   for (const auto& [name, count] : counts) {
-    if (!text.empty()) text += ", ";
-    text += name + " " + std::to_string(count.items);
+    if (!text.empty()) text += withBytes ? "; " : ", ";
+    text += name + (withBytes ? ": " : " ") + std::to_string(count.items);
     if (withBytes) text += " (" + std::to_string(count.dataBytes) + " bytes)";
   }
   return text;

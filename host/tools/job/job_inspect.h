@@ -25,7 +25,7 @@ struct JobSummary {
 
   void Add(const JobItem& item);
   size_t RecordCount() const;
-  // "1-bit compressed 40 (123456 bytes), gray raw 2 (...)" or "none".
+  // "1-bit compressed: 40 (123456 bytes); gray raw: 2 (...)" or "none".
   std::string RecordsText() const;
   std::string CommandsText() const;
 };

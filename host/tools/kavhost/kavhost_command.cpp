@@ -3,6 +3,7 @@
 #include "job/kavjob_command.h"
 #include "kavhost/print_command.h"
 #include "kavhost/replay_command.h"
+#include "kavhost/strings_command.h"
 
 namespace kav::tools {
 namespace {
@@ -12,7 +13,8 @@ constexpr const char* kUsage =
     "A4|A3|A5|B4|B5|Letter|Legal|WxH]\n"
     "                     [--orientation portrait|landscape] [--rotate180] [--band-height ROWS]\n"
     "                     [--os-version MAJOR.MINOR] [--plugin PATH]\n"
-    "       kavhost replay SCRIPT.json -o JOB [--writes FILE] [--plugin PATH]\n";
+    "       kavhost replay SCRIPT.json -o JOB [--writes FILE] [--plugin PATH]\n"
+    "       kavhost strings [--plugin PATH]\n";
 
 int Usage(std::ostream& err, const std::string& message) {
   err << "kavhost: " << message << " (kavhost --help tells the usage)\n";
@@ -40,6 +42,11 @@ int RunKavHost(const std::vector<std::string>& args, std::ostream& out, std::ost
     ReplayOptions options;
     if (!ParseReplayOptions(rest, options, error)) return Usage(err, error);
     return RunReplay(options, out, err);
+  }
+  if (command == "strings") {
+    std::string plugin;
+    if (!ParseStringsOptions(rest, plugin, error)) return Usage(err, error);
+    return RunStrings(plugin, out, err);
   }
   return Usage(err, "unknown command " + command);
 }
