@@ -12,14 +12,7 @@ namespace {
 class ClassFactory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerQueryInterface<IClassFactory>(this, riid, kIidClassFactory, ppv);
   }
 
   ULONG STDMETHODCALLTYPE AddRef() override { return AddRefCount(&refCount_); }

@@ -24,6 +24,20 @@ HRESULT CreatePluginObject(REFIID riid, void** ppv);
 // The AddRef of every object of the frame: interlocked increment.
 inline ULONG AddRefCount(LONG volatile* count) { return static_cast<ULONG>(InterlockedIncrement(count)); }
 
+// QueryInterface of an object that answers IUnknown, then `answered`, and
+// nothing else: on a match the object is stored and AddRef'd.
+template <class Interface>
+HRESULT AnswerQueryInterface(Interface* object, REFIID riid, REFIID answered, void** ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, answered)) {
+    *ppv = object;
+    object->AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
 // Reference counting, identity and the host helper that both plug-in
 // objects keep. `Derived` names the object, `Interface` the plug-in interface
 // it implements (answered after IUnknown), `Helper` the host helper interface.
@@ -31,14 +45,7 @@ template <class Derived, class Interface, class Helper>
 class PluginObject : public Interface {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, Derived::kInterfaceId)) {
-      *ppv = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return AnswerQueryInterface<Interface>(this, riid, Derived::kInterfaceId, ppv);
   }
 
   ULONG STDMETHODCALLTYPE AddRef() override { return AddRefCount(&refCount_); }

@@ -25,14 +25,8 @@ RenderSession::~RenderSession() {
 bool RenderSession::Open(const std::string& pluginPath, std::string& error) {
   Close();
   if (!library_.Load(pluginPath, error)) return false;
-  plugin_ = static_cast<IPrintOemUni2*>(library_.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
-  if (plugin_ == nullptr) return false;
-  if (FAILED(plugin_->PublishDriverInterface(helper_))) {
-    error = "the plug-in refused the driver helper";
-    Close();
-    return false;
-  }
-  return true;
+  plugin_ = library_.CreatePlugin<IPrintOemUni2>(kClsidRenderPlugin, kIidPrintOemUni2, helper_, error);
+  return plugin_ != nullptr;
 }
 
 // The host's order at the end of a job: device, driver, object.

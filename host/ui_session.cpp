@@ -32,14 +32,8 @@ UiSession::~UiSession() {
 bool UiSession::Open(const std::string& pluginPath, std::string& error) {
   Close();
   if (!library_.Load(pluginPath, error)) return false;
-  plugin_ = static_cast<IPrintOemUI*>(library_.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
-  if (plugin_ == nullptr) return false;
-  if (FAILED(plugin_->PublishDriverInterface(helper_))) {
-    error = "the plug-in refused the driver helper";
-    Close();
-    return false;
-  }
-  return true;
+  plugin_ = library_.CreatePlugin<IPrintOemUI>(kClsidUiPlugin, kIidPrintOemUI, helper_, error);
+  return plugin_ != nullptr;
 }
 
 void UiSession::Close() {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -28,6 +30,25 @@ TEST(ExportTableTest, RenderLibraryExportsTheComEntriesAndTheCodec) {
 TEST(ExportTableTest, UiLibraryExportsTheComEntriesOnly) {
   const std::set<std::string> expected = {"DllGetClassObject", "DllCanUnloadNow"};
   EXPECT_EQ(ProductExports("kavui"), expected);
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// GDI+ (and the JPEG library behind its Linux stand-in) is bound at run time
+// through the platform layer, so the render library loads without it.
+TEST(ExportTableTest, RenderLibraryLinksNoImageLibrary) {
+  const std::set<std::string> libraries = ImportedLibraries(host::PluginBesideProgram("kavrender"));
+  const bool foundSystemLibrary = std::any_of(libraries.begin(), libraries.end(), [](const std::string& name) {
+    return Lower(name) == "kernel32.dll" || Lower(name).find("kavplatform") != std::string::npos;
+  });
+  EXPECT_TRUE(foundSystemLibrary) << "the import reader found no entry";
+  for (const std::string& name : libraries) {
+    EXPECT_EQ(Lower(name).find("gdiplus"), std::string::npos) << name;
+    EXPECT_EQ(Lower(name).find("jpeg"), std::string::npos) << name;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/standin.h"
+#include "failure_plan.h"
 
 namespace kav::standin {
 
@@ -7,6 +7,9 @@ void Reset() {
   FailVersionQuery(false);
   FailGlobalAlloc({});
   FailHeapAlloc({});
+  ResetGdiplusStandin();
+  ResetFileStandins();
+  ResetIdentityStandin();
 }
 
 }  // namespace kav::standin

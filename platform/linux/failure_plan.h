@@ -30,4 +30,9 @@ class ArmedFailure {
   bool sticky_ = false;
 };
 
+// Each group of stand-ins puts its own controls back to their start.
+void ResetGdiplusStandin();
+void ResetFileStandins();
+void ResetIdentityStandin();
+
 }  // namespace kav::standin

@@ -51,6 +51,19 @@ class PluginLibrary {
   // as the host does; returns the interface `riid` or null.
   IUnknown* CreateObject(REFCLSID clsid, REFIID riid, std::string& error) const;
 
+  // The host's start with a plug-in: the object of `clsid` answering `riid`,
+  // with `helper` published to it; null with `error` set when a step fails.
+  template <class Interface>
+  Interface* CreatePlugin(REFCLSID clsid, REFIID riid, IUnknown* helper, std::string& error) const {
+    auto* plugin = static_cast<Interface*>(CreateObject(clsid, riid, error));
+    if (plugin != nullptr && FAILED(plugin->PublishDriverInterface(helper))) {
+      error = "the plug-in refused the driver helper";
+      plugin->Release();
+      plugin = nullptr;
+    }
+    return plugin;
+  }
+
  private:
   void Unload();
 

@@ -19,10 +19,14 @@
 #include <winddi.h>
 // clang-format on
 #define KAV_EXPORT
+// Services of our own platform layer: linked into each library on Windows.
+#define KAV_PLATFORM_API
 #define KAV_WIDE(s) L##s
 #else
 #include "platform/linux/win32_types.h"
 #define KAV_EXPORT __attribute__((visibility("default")))
+// Services of our own platform layer: exported by the kavplatform library.
+#define KAV_PLATFORM_API __attribute__((visibility("default")))
 #define KAV_WIDE(s) u##s
 #endif
 

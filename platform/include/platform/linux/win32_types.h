@@ -80,10 +80,13 @@ typedef long long (*FARPROC)();
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_READ_FAULT 30L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
@@ -91,6 +94,7 @@ typedef long long (*FARPROC)();
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define ERROR_FILENAME_EXCED_RANGE 206L
 
 #define MAX_PATH 260
 #define GMEM_FIXED 0x0000
@@ -108,6 +112,8 @@ typedef long long (*FARPROC)();
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+typedef void* LPSECURITY_ATTRIBUTES;
+typedef void* LPOVERLAPPED;
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 
@@ -430,6 +436,17 @@ __attribute__((visibility("default"))) BOOL EnumResourceNamesW(HMODULE module, L
                                                                LONG_PTR param);
 __attribute__((visibility("default"))) BOOL EnumResourceLanguagesW(HMODULE module, LPCWSTR type, LPCWSTR name,
                                                                    ENUMRESLANGPROCW proc, LONG_PTR param);
+__attribute__((visibility("default"))) BOOL SetEnvironmentVariableW(LPCWSTR name, LPCWSTR value);
+__attribute__((visibility("default"))) DWORD GetTempPathW(DWORD size, LPWSTR buffer);
+__attribute__((visibility("default"))) UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name);
+__attribute__((visibility("default"))) HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                                          LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                                          DWORD flags, HANDLE templateFile);
+__attribute__((visibility("default"))) DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+__attribute__((visibility("default"))) BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
+                                                     LPOVERLAPPED overlapped);
+__attribute__((visibility("default"))) BOOL CloseHandle(HANDLE handle);
+__attribute__((visibility("default"))) BOOL DeleteFileW(LPCWSTR name);
 }
 // Console services, for tools that show progress only on a terminal.
 #define STD_ERROR_HANDLE ((DWORD)-12)
