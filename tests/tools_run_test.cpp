@@ -237,8 +237,8 @@ TEST_F(ToolRunTest, JpegBandsComeBackWithinThirtyDecibels) {
     Image picture(240, 160, channels);
     for (uint32_t y = 0; y < picture.height; ++y) {
       for (uint32_t x = 0; x < picture.width; ++x) {
-        for (uint32_t c = 0; c < channels; ++c)
-          picture.Row(y)[x * channels + c] = static_cast<uint8_t>(x + y * (c + 1) / 2);
+        const uint32_t levels[3] = {x * 255 / 239, y * 255 / 159, (x + y) * 255 / 398};
+        for (uint32_t c = 0; c < channels; ++c) picture.Row(y)[x * channels + c] = static_cast<uint8_t>(levels[c]);
       }
     }
     const std::string name = channels == 1 ? "roundtrip_jpeg.pgm" : "roundtrip_jpeg.ppm";
