@@ -23,7 +23,9 @@ std::set<std::string> ProductExports(const std::string& name) {
 }
 
 TEST(ExportTableTest, RenderLibraryExportsTheComEntriesAndTheCodec) {
-  const std::set<std::string> expected = {"DllGetClassObject", "DllCanUnloadNow"};
+  const std::set<std::string> expected = {"DllGetClassObject",   "DllCanUnloadNow",       "kavcmp_LoadCompress",
+                                          "kavcmp_InitBitmap",   "kavcmp_CompressBitmap", "kavcmp_GetBitmap",
+                                          "kavcmp_FinishBitmap", "kavcmp_FreeCompress"};
   EXPECT_EQ(ProductExports("kavrender"), expected);
 }
 

@@ -1,0 +1,71 @@
+#include "codec_fixture.h"
+
+namespace kav::test {
+
+bool FindCodecFunctions(const host::PluginLibrary& library, CodecFunctions& codec, std::string& error) {
+  codec.LoadCompress = library.FindAs<decltype(codec.LoadCompress)>("kavcmp_LoadCompress");
+  codec.InitBitmap = library.FindAs<decltype(codec.InitBitmap)>("kavcmp_InitBitmap");
+  codec.CompressBitmap = library.FindAs<decltype(codec.CompressBitmap)>("kavcmp_CompressBitmap");
+  codec.GetBitmap = library.FindAs<decltype(codec.GetBitmap)>("kavcmp_GetBitmap");
+  codec.FinishBitmap = library.FindAs<decltype(codec.FinishBitmap)>("kavcmp_FinishBitmap");
+  codec.FreeCompress = library.FindAs<decltype(codec.FreeCompress)>("kavcmp_FreeCompress");
+  const std::pair<const void*, const char*> found[] = {
+      {reinterpret_cast<const void*>(codec.LoadCompress), "kavcmp_LoadCompress"},
+      {reinterpret_cast<const void*>(codec.InitBitmap), "kavcmp_InitBitmap"},
+      {reinterpret_cast<const void*>(codec.CompressBitmap), "kavcmp_CompressBitmap"},
+      {reinterpret_cast<const void*>(codec.GetBitmap), "kavcmp_GetBitmap"},
+      {reinterpret_cast<const void*>(codec.FinishBitmap), "kavcmp_FinishBitmap"},
+      {reinterpret_cast<const void*>(codec.FreeCompress), "kavcmp_FreeCompress"},
+  };
+  for (const auto& [function, name] : found) {
+    if (function == nullptr) {
+      error = std::string(name) + " is not exported by " + library.path();
+      return false;
+    }
+  }
+  return true;
+}
+
+void CodecTest::SetUp() {
+  standin::Reset();
+  std::string error;
+  ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
+  ASSERT_TRUE(FindCodecFunctions(library, codec, error)) << error;
+  globalBlocksAtStart = standin::LiveGlobalBlocks();
+}
+
+void CodecTest::TearDown() {
+  EXPECT_EQ(standin::LiveGlobalBlocks(), globalBlocksAtStart) << "global memory blocks left behind";
+  standin::Reset();
+}
+
+Bytes CodecTest::Collect(CompressHandle* handle, uint32_t size) {
+  Bytes out(size + 1);  // never empty: an empty vector's data() may be null, which the codec refuses
+  EXPECT_EQ(codec.GetBitmap(handle, out.data()), 0);
+  out.pop_back();
+  return out;
+}
+
+Bytes CodecTest::Compress(const uint8_t* first, uint32_t widthBits, uint32_t rows, int32_t stride,
+                          uint32_t declaredRows, const std::vector<uint32_t>& slices) {
+  std::vector<uint32_t> sizes = slices.empty() ? std::vector<uint32_t>{rows} : slices;
+  CompressHandle* handle = codec.LoadCompress();
+  EXPECT_NE(handle, nullptr);
+  if (handle == nullptr) return {};
+  EXPECT_EQ(codec.InitBitmap(handle, 1, widthBits, declaredRows, stride), 0);
+  Bytes stream;
+  uint32_t row = 0;
+  for (uint32_t count : sizes) {
+    uint32_t size = 0xDEADBEEF;
+    EXPECT_EQ(codec.CompressBitmap(handle, first + static_cast<ptrdiff_t>(row) * stride, count, &size), 0);
+    const Bytes part = Collect(handle, size);
+    stream.insert(stream.end(), part.begin(), part.end());
+    row += count;
+  }
+  EXPECT_EQ(row, rows) << "the slices do not add up to the rows";
+  EXPECT_EQ(codec.FinishBitmap(handle), 0);
+  EXPECT_EQ(codec.FreeCompress(handle), 0);
+  return stream;
+}
+
+}  // namespace kav::test
