@@ -285,6 +285,24 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
             "image record at byte 1 (colour space 6, 8 bits, compression 1) is of a kind not shown; not drawn");
 }
 
+TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
+  const Bytes job = RecordBytes({0, 0, 8, 8, 5, 8, 4, Hex("FFD8 FFE0 0000")});  // a JPEG file cut short
+  const JobReading reading = Read(job);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  std::vector<std::string> warnings;
+  Image band;
+  std::string error;
+  if (JpegDecodingAvailable()) {
+    EXPECT_FALSE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
+    EXPECT_EQ(error.rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << error;
+  } else {
+    EXPECT_TRUE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
+    EXPECT_TRUE(band.pixels.empty());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "image record at byte 0 is JPEG, which this build does not decode; left blank");
+  }
+}
+
 TEST(PageDecoderTest, BandsPastThePageAreCutWithAWarning) {
   // A sheet of 10 x 10 mm at 254 dpi is 100 x 100 pixels.
   const Bytes job =
