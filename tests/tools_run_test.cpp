@@ -320,6 +320,7 @@ void ExpectOneLineFailure(const ToolRun& run, int code, const std::string& start
 
 TEST_F(ToolRunTest, BadInputToKavhostEndsWithOneLine) {
   ExpectOneLineFailure(Host({"print", "missing.pbm", "-o", "x.job"}), 1, "kavhost: cannot open missing.pbm");
+  ExpectOneLineFailure(Host({"print", ".", "-o", "x.job"}), 1, "kavhost: . is a folder, not a file");
   WriteText("garbage.pnm", "this is not a picture");
   ExpectOneLineFailure(Host({"print", "garbage.pnm", "-o", "x.job"}), 1,
                        "kavhost: garbage.pnm: not a PNM file (no P1 to P6 signature)");

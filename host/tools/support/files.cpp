@@ -1,10 +1,16 @@
 #include "support/files.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace kav::tools {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error = path + " is a folder, not a file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot open " + path;
