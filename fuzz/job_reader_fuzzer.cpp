@@ -14,7 +14,7 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// Pages larger than this are not drawn here, to keep each run small.
+// Pages and records larger than this are not drawn here, to keep each run small.
 constexpr uint64_t kMaxFuzzPagePixels = uint64_t{1} << 22;
 
 }  // namespace
@@ -34,7 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const kav::tools::PagePlan& plan : kav::tools::PlanPages(reading.items)) {
     const kav::tools::PageGeometry geometry = kav::tools::PageSize(plan);
-    if (uint64_t{geometry.width} * geometry.height > kMaxFuzzPagePixels) continue;
+    bool large = uint64_t{geometry.width} * geometry.height > kMaxFuzzPagePixels;
+    for (const kav::tools::JobItem& item : plan.records) {
+      large = large || uint64_t{item.record.width} * item.record.height > kMaxFuzzPagePixels;
+    }
+    if (large) continue;
     kav::tools::Image page;
     std::vector<std::string> warnings;
     std::string error;

@@ -271,18 +271,21 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
   EXPECT_FALSE(DecodeRecord(shortRows.data(), reading.items[0], band, warnings, error));
   EXPECT_EQ(error, "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
 
+  // Unknown kinds, and records without pixels, whatever their data.
   const Bytes odd =
-      Join({Hex("2B"), RecordBytes({0, 0, 4, 1, 6, 8, 1, Bytes(4)}), RecordBytes({0, 0, 4, 1, 3, 16, 1, Bytes(8)})});
+      Join({Hex("2B"), RecordBytes({0, 0, 4, 1, 6, 8, 1, Bytes(4)}), RecordBytes({0, 0, 4, 1, 3, 16, 1, Bytes(8)}),
+            RecordBytes({0, 0, 0, 1, 3, 8, 1, {}}), RecordBytes({0, 0, 32, 0, 3, 1, 7, Hex("0100")})});
   reading = Read(odd);
   ASSERT_TRUE(reading.ok) << reading.error;
-  for (size_t i = 1; i < 3; ++i) {
+  for (size_t i = 1; i < 5; ++i) {
     error.clear();
     EXPECT_TRUE(DecodeRecord(odd.data(), reading.items[i], band, warnings, error)) << error;
     EXPECT_TRUE(band.pixels.empty());
   }
-  ASSERT_EQ(warnings.size(), 2u);
+  ASSERT_EQ(warnings.size(), 4u);
   EXPECT_EQ(warnings[0],
             "image record at byte 1 (colour space 6, 8 bits, compression 1) is of a kind not shown; not drawn");
+  EXPECT_EQ(warnings[2], "image record at byte 109 has no pixels (0x1); not drawn");
 }
 
 TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {

@@ -17,7 +17,8 @@ bool DecodeCompressedRows(const uint8_t* stream, size_t size, uint32_t rowBytes,
                           std::vector<uint8_t>& out, size_t& errorOffset, std::string& error);
 
 bool JpegDecodingAvailable();
-// A JPEG file to gray or red-green-blue pixels, as the file has them.
-bool DecodeJpeg(const uint8_t* data, size_t size, Image& image, std::string& error);
+// A JPEG file of `width` x `height` pixels to gray or red-green-blue pixels,
+// as the file has them; a file of another size is refused before decoding.
+bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Image& image, std::string& error);
 
 }  // namespace kav::tools

@@ -5,7 +5,7 @@ namespace kav::tools {
 
 bool JpegDecodingAvailable() { return false; }
 
-bool DecodeJpeg(const uint8_t*, size_t, Image&, std::string& error) {
+bool DecodeJpeg(const uint8_t*, size_t, uint32_t, uint32_t, Image&, std::string& error) {
   error = "this build decodes no JPEG (built without libjpeg-turbo)";
   return false;
 }

@@ -131,20 +131,20 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
     warnings.push_back(At(item) + " has no format block; not drawn");
     return true;
   }
+  if (r.width == 0 || r.height == 0) {
+    warnings.push_back(At(item) + " has no pixels (" + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                       "); not drawn");
+    return true;
+  }
   const uint8_t* data = job + r.dataOffset;
   if (r.compression == 4) {
     if (!JpegDecodingAvailable()) {
       warnings.push_back(At(item) + " is JPEG, which this build does not decode; left blank");
       return true;
     }
-    if (!DecodeJpeg(data, r.dataLength, band, error)) {
+    if (!DecodeJpeg(data, r.dataLength, r.width, r.height, band, error)) {
       error = At(item) + ": " + error;
       return false;
-    }
-    if (band.width != r.width || band.height != r.height) {
-      warnings.push_back(At(item) + ": the JPEG data is " + std::to_string(band.width) + "x" +
-                         std::to_string(band.height) + ", the record says " + std::to_string(r.width) + "x" +
-                         std::to_string(r.height));
     }
     return true;
   }
@@ -155,6 +155,10 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
     return true;
   }
   const size_t components = r.colorSpace == 4 ? 3 : 1;
+  if (!CheckImageSize(r.width, r.height, static_cast<uint32_t>(components), error)) {
+    error = At(item) + ": " + error;
+    return false;
+  }
   const size_t rowBytes = (static_cast<size_t>(r.width) * components * r.bitsPerComponent + 7) / 8;
   const size_t rowsBytes = rowBytes * r.height;
   if (r.compression == 7) {

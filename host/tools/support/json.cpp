@@ -135,7 +135,7 @@ class Parser {
       SkipSpace();
       JsonValue member;
       if (!ParseValue(member, depth)) return false;
-      value.members.emplace_back(std::move(name), std::move(member));
+      value.members.push_back({std::move(name), std::move(member)});
       SkipSpace();
       if (at_ >= text_.size()) return Fail("unexpected end of the document inside an object");
       if (text_[at_] == '}') {

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kav::tools {
@@ -19,10 +18,12 @@ struct JsonPosition {
   size_t column = 1;  // in bytes, from 1
 };
 
+struct JsonMember;
+
 class JsonValue {
  public:
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
-  using Member = std::pair<std::string, JsonValue>;
+  using Member = JsonMember;
 
   Kind kind = Kind::kNull;
   JsonPosition position;
@@ -40,6 +41,12 @@ class JsonValue {
   bool IsArray() const { return kind == Kind::kArray; }
   // The member `name` of an object, or null when there is none.
   const JsonValue* Find(std::string_view name) const;
+};
+
+// A member of an object: its name and its value.
+struct JsonMember {
+  std::string first;
+  JsonValue second;
 };
 
 const char* JsonKindName(JsonValue::Kind kind);
