@@ -111,11 +111,11 @@ std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& t
 }
 
 bool ParsePrintOptions(const std::vector<std::string>& args, PrintOptions& options, std::string& error) {
-  const OptionSpec spec{
+  const KnownOptions known{
       {"-o", "--mode", "--dpi", "--paper", "--orientation", "--band-height", "--os-version", "--plugin"},
       {"--rotate180"}};
   ParsedArguments parsed;
-  if (!ParseArguments(args, spec, parsed, error)) return false;
+  if (!ParseArguments(args, known, parsed, error)) return false;
   if (parsed.positional.size() > 1) return Refuse(error, "print takes one picture at most");
   if (!parsed.positional.empty()) options.picture = parsed.positional[0];
   auto value = [&parsed](const char* name) -> const std::string* {

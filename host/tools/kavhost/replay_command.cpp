@@ -87,9 +87,9 @@ bool Replay(host::RenderSession& session, const ScriptCall& call) {
 }  // namespace
 
 bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options, std::string& error) {
-  const OptionSpec spec{{"-o", "--writes", "--plugin"}, {}};
+  const KnownOptions known{{"-o", "--writes", "--plugin"}, {}};
   ParsedArguments parsed;
-  if (!ParseArguments(args, spec, parsed, error)) return false;
+  if (!ParseArguments(args, known, parsed, error)) return false;
   if (parsed.positional.size() != 1) {
     error = parsed.positional.empty() ? "replay needs a script" : "replay takes one script";
     return false;

@@ -10,7 +10,7 @@ namespace kav::tools {
 
 bool ParseStringsOptions(const std::vector<std::string>& args, std::string& plugin, std::string& error) {
   ParsedArguments parsed;
-  if (!ParseArguments(args, OptionSpec{{"--plugin"}, {}}, parsed, error)) return false;
+  if (!ParseArguments(args, KnownOptions{{"--plugin"}, {}}, parsed, error)) return false;
   if (!parsed.positional.empty()) {
     error = "strings takes no file";
     return false;

@@ -4,7 +4,7 @@
 
 namespace kav::tools {
 
-bool ParseArguments(const std::vector<std::string>& args, const OptionSpec& spec, ParsedArguments& parsed,
+bool ParseArguments(const std::vector<std::string>& args, const KnownOptions& known, ParsedArguments& parsed,
                     std::string& error) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -14,11 +14,11 @@ bool ParseArguments(const std::vector<std::string>& args, const OptionSpec& spec
     }
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    if (spec.flags.count(name) != 0 && equals == std::string::npos) {
+    if (known.flags.count(name) != 0 && equals == std::string::npos) {
       parsed.flags.insert(name);
       continue;
     }
-    if (spec.withValue.count(name) == 0) {
+    if (known.withValue.count(name) == 0) {
       error = "unknown option " + arg;
       return false;
     }

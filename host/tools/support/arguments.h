@@ -16,13 +16,13 @@ struct ParsedArguments {
   std::set<std::string> flags;                // options without a value
 };
 
-struct OptionSpec {
+struct KnownOptions {
   std::set<std::string> withValue;  // "-o" and "--output" are both names here
   std::set<std::string> flags;
 };
 
 // Fails with `error` for an unknown option, a missing value or an option given twice.
-bool ParseArguments(const std::vector<std::string>& args, const OptionSpec& spec, ParsedArguments& parsed,
+bool ParseArguments(const std::vector<std::string>& args, const KnownOptions& known, ParsedArguments& parsed,
                     std::string& error);
 
 // A whole decimal number within [min, max].
