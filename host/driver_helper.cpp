@@ -42,11 +42,13 @@ HRESULT DriverHelper::DrvGetDriverSetting(PVOID, PCSTR Feature, PVOID pOutput, D
 
 HRESULT DriverHelper::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD* pdwResult) {
   ++writeCalls_;
-  if (failWriteIn_ != 0 && --failWriteIn_ == 0) {
+  const auto* bytes = static_cast<const uint8_t*>(pBuffer);
+  const bool fails = failWriteIn_ != 0 && --failWriteIn_ == 0;
+  if (observer_) observer_(bytes, cbSize, !fails);
+  if (fails) {
     if (pdwResult != nullptr) *pdwResult = 0;
     return E_FAIL;
   }
-  const auto* bytes = static_cast<const uint8_t*>(pBuffer);
   if (sink_) {
     sink_(bytes, cbSize);
   } else {

@@ -44,6 +44,10 @@ class DriverHelper final : public IPrintOemDriverUni {
 
   // A custom sink replaces the recording (for large jobs and benchmarks).
   void SetSink(std::function<void(const uint8_t*, DWORD)> sink) { sink_ = std::move(sink); }
+  // Sees every write call as it is made, failed ones included (`accepted`
+  // false: nothing was appended), for tools that list the calls.
+  using WriteObserver = std::function<void(const uint8_t* bytes, DWORD size, bool accepted)>;
+  void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
 
   // Feature settings: an absent feature makes the read fail.
   void SetSetting(const std::string& feature, const std::string& keyword) { settings_[feature] = keyword; }
@@ -65,6 +69,7 @@ class DriverHelper final : public IPrintOemDriverUni {
   unsigned queryInterfaceCalls_ = 0;
   std::vector<Bytes> writes_;
   std::function<void(const uint8_t*, DWORD)> sink_;
+  WriteObserver observer_;
   std::map<std::string, std::string> settings_;
   std::vector<std::string> settingReads_;
   bool failSettings_ = false;

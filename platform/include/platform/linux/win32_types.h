@@ -448,4 +448,10 @@ __attribute__((visibility("default"))) BOOL ReadFile(HANDLE file, LPVOID buffer,
 __attribute__((visibility("default"))) BOOL CloseHandle(HANDLE handle);
 __attribute__((visibility("default"))) BOOL DeleteFileW(LPCWSTR name);
 }
+// Console services, for tools that show progress only on a terminal.
+#define STD_ERROR_HANDLE ((DWORD)-12)
+extern "C" {
+__attribute__((visibility("default"))) HANDLE GetStdHandle(DWORD which);
+__attribute__((visibility("default"))) BOOL GetConsoleMode(HANDLE console, LPDWORD mode);
+}
 #define HEAP_ZERO_MEMORY 0x00000008

@@ -1,0 +1,55 @@
+// kavjob's reading of a job over arbitrary bytes: the command and record
+// reader, the listing, and the pages rebuilt from what it read.
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "job/job_inspect.h"
+#include "job/page_decoder.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Pages and records larger than this are not drawn here, to keep each run small.
+constexpr uint64_t kMaxFuzzPagePixels = uint64_t{1} << 22;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const kav::tools::JobReading reading = kav::tools::ReadJob(data, size);
+  // Items follow each other without gaps, from the first byte up to the error or the end.
+  size_t next = 0;
+  for (const kav::tools::JobItem& item : reading.items) {
+    Check(item.offset == next && item.length > 0);
+    next += item.length;
+  }
+  Check(reading.ok ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
+  std::ostringstream listing;
+  kav::tools::PrintInspection(reading, listing);
+  Check(!listing.str().empty());
+
+  for (const kav::tools::PagePlan& plan : kav::tools::PlanPages(reading.items)) {
+    const kav::tools::PageGeometry geometry = kav::tools::PageSize(plan);
+    bool large = uint64_t{geometry.width} * geometry.height > kMaxFuzzPagePixels;
+    for (const kav::tools::JobItem& item : plan.records) {
+      large = large || uint64_t{item.record.width} * item.record.height > kMaxFuzzPagePixels;
+    }
+    if (large) continue;
+    kav::tools::Image page;
+    std::vector<std::string> warnings;
+    std::string error;
+    if (kav::tools::RenderPage(data, plan, page, warnings, error)) {
+      Check(page.pixels.size() == page.RowBytes() * page.height);
+      unsigned sum = 0;
+      for (uint8_t pixel : page.pixels) sum += pixel;
+      Check(sum <= 255u * page.pixels.size());
+    } else {
+      Check(!error.empty());
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,50 @@
+// kavhost's script reader: the strict JSON parser and the replay script
+// checks over arbitrary text. Scripts that name band data files are skipped,
+// so a run never reads a file the input names.
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "kavhost/replay_script.h"
+#include "support/json.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Reads every part of a parsed value, so a sanitizer sees any bad byte.
+size_t Touch(const kav::tools::JsonValue& value) {
+  size_t sum = value.text.size() + value.position.offset + (value.integer ? 1 : 0);
+  for (char c : value.text) sum += static_cast<unsigned char>(c);
+  for (const auto& item : value.items) sum += Touch(item);
+  for (const auto& member : value.members) sum += member.first.size() + Touch(member.second);
+  return sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const kav::tools::JsonResult json = kav::tools::ParseJson(text);
+  if (json.value) {
+    Check(json.error.empty());
+    Check(json.value->position.offset <= size);
+    Touch(*json.value);
+  } else {
+    Check(json.error.rfind("line ", 0) == 0);
+  }
+  if (text.find("data_file") != std::string_view::npos) return 0;
+  kav::tools::ReplayScript script;
+  std::string error;
+  const bool ok = kav::tools::ParseReplayScript(text, ".", script, error);
+  Check(ok == error.empty());
+  if (ok) {
+    Check(json.value.has_value());
+    for (const auto& call : script.calls) {
+      if (call.kind == kav::tools::ScriptCall::Kind::kImageProcessing) Check(call.data.size() == call.sizeImage);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,16 @@
+// kavjob: shows what a print job tells the printer and rebuilds its pages.
+#include <iostream>
+#include <new>
+
+#include "job/kavjob_command.h"
+
+int main(int argc, char** argv) {
+  try {
+    return kav::tools::RunKavJob(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "kavjob: out of memory\n";
+  } catch (const std::exception& e) {
+    std::cerr << "kavjob: " << e.what() << "\n";
+  }
+  return kav::tools::kExitFailure;
+}

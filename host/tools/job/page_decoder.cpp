@@ -1,0 +1,206 @@
+#include "job/page_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "job/band_decoders.h"
+
+namespace kav::tools {
+namespace {
+
+std::string At(const JobItem& item) { return "image record at byte " + std::to_string(item.offset); }
+
+// The resolution of a placement matrix, whose scale is 72/dpi.
+uint32_t PlacementDpi(const std::vector<float>& m) {
+  const float scale = m[0] != 0 ? m[0] : m[1];
+  if (!std::isfinite(scale) || scale == 0) return 0;
+  const double dpi = 72.0 / std::fabs(scale);
+  return dpi >= 1 && dpi <= 100000 ? static_cast<uint32_t>(std::lround(dpi)) : 0;
+}
+
+// Sheet pixels the way the plug-in counts them: tenths of a millimetre at dpi, truncated.
+uint64_t SheetPixels(float millimetres, uint32_t dpi) {
+  const double tenths = std::round(static_cast<double>(millimetres) * 10.0);
+  if (!(tenths > 0) || tenths > 1e6) return 0;
+  return (static_cast<uint64_t>(tenths) * dpi * 10 + 5) / 2540;
+}
+
+// An origin in whole pixels; far outside any page when it is not a number.
+int64_t PixelOrigin(float value) {
+  if (!std::isfinite(value) || std::fabs(value) > 1e9f) return INT64_MIN / 2;
+  return std::lround(value);
+}
+
+bool RowsToImage(const RecordFields& r, const uint8_t* rows, size_t rowBytes, Image& band) {
+  if (r.colorSpace == 3 && r.bitsPerComponent == 1) {
+    band = Image(r.width, r.height, 1);
+    for (uint32_t y = 0; y < r.height; ++y) {
+      const uint8_t* source = rows + y * rowBytes;
+      uint8_t* out = band.Row(y);
+      for (uint32_t x = 0; x < r.width; ++x) out[x] = (source[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+    }
+    return true;
+  }
+  if ((r.colorSpace == 3 || r.colorSpace == 4) && r.bitsPerComponent == 8) {
+    band = Image(r.width, r.height, r.colorSpace == 4 ? 3 : 1);
+    for (uint32_t y = 0; y < r.height; ++y) std::memcpy(band.Row(y), rows + y * rowBytes, band.RowBytes());
+    return true;
+  }
+  return false;
+}
+
+void Place(const Image& band, int64_t left, int64_t top, Image& page, bool& clipped) {
+  if (band.channels == 3 && page.channels == 1) page = ConvertChannels(page, 3);
+  const Image& source = band.channels == page.channels ? band : ConvertChannels(band, page.channels);
+  const int64_t x0 = std::max<int64_t>(left, 0);
+  const int64_t y0 = std::max<int64_t>(top, 0);
+  const int64_t x1 = std::min<int64_t>(left + band.width, page.width);
+  const int64_t y1 = std::min<int64_t>(top + band.height, page.height);
+  if (x0 != left || y0 != top || x1 != left + band.width || y1 != top + band.height) clipped = true;
+  if (x0 >= x1 || y0 >= y1) return;
+  const size_t bytes = static_cast<size_t>(x1 - x0) * page.channels;
+  for (int64_t y = y0; y < y1; ++y) {
+    const uint8_t* from = source.Row(static_cast<uint32_t>(y - top)) + (x0 - left) * page.channels;
+    std::memcpy(page.Row(static_cast<uint32_t>(y)) + x0 * page.channels, from, bytes);
+  }
+}
+
+}  // namespace
+
+std::vector<PagePlan> PlanPages(const std::vector<JobItem>& items) {
+  std::vector<PagePlan> pages;
+  PagePlan current;
+  for (const JobItem& item : items) {
+    switch (item.kind) {
+      case ItemKind::kPaper:
+        current.paperWidth = item.values[0];
+        current.paperLength = item.values[1];
+        break;
+      case ItemKind::kPlacement:
+        current.placement = std::vector<float>(item.values, item.values + 6);
+        break;
+      case ItemKind::kRecord:
+        current.records.push_back(item);
+        break;
+      case ItemKind::kEndPage:
+        current.ended = true;
+        pages.push_back(current);
+        // Paper and placement stay in force for the next page, as in the printer.
+        current.records.clear();
+        current.ended = false;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!current.records.empty()) pages.push_back(current);
+  return pages;
+}
+
+PageGeometry PageSize(const PagePlan& plan) {
+  PageGeometry geometry;
+  if (plan.placement) geometry.dpi = PlacementDpi(*plan.placement);
+  if (plan.paperWidth && geometry.dpi != 0) {
+    const uint64_t across = SheetPixels(*plan.paperWidth, geometry.dpi);
+    const uint64_t down = SheetPixels(*plan.paperLength, geometry.dpi);
+    const bool landscape = (*plan.placement)[0] == 0;
+    if (across > 0 && down > 0 && across <= UINT32_MAX && down <= UINT32_MAX) {
+      geometry.width = static_cast<uint32_t>(landscape ? down : across);
+      geometry.height = static_cast<uint32_t>(landscape ? across : down);
+      geometry.fromPaper = true;
+      return geometry;
+    }
+  }
+  int64_t right = 1;
+  int64_t bottom = 1;
+  for (const JobItem& item : plan.records) {
+    right = std::max(right, PixelOrigin(item.record.originX) + item.record.width);
+    bottom = std::max(bottom, PixelOrigin(item.record.originY) + item.record.height);
+  }
+  geometry.width = static_cast<uint32_t>(std::min<int64_t>(right, UINT32_MAX));
+  geometry.height = static_cast<uint32_t>(std::min<int64_t>(bottom, UINT32_MAX));
+  return geometry;
+}
+
+bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vector<std::string>& warnings,
+                  std::string& error) {
+  const RecordFields& r = item.record;
+  band = Image();
+  if (!r.HasFormat()) {
+    warnings.push_back(At(item) + " has no format block; not drawn");
+    return true;
+  }
+  if (r.width == 0 || r.height == 0) {
+    warnings.push_back(At(item) + " has no pixels (" + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                       "); not drawn");
+    return true;
+  }
+  const uint8_t* data = job + r.dataOffset;
+  if (r.compression == 4) {
+    if (!JpegDecodingAvailable()) {
+      warnings.push_back(At(item) + " is JPEG, which this build does not decode; left blank");
+      return true;
+    }
+    if (!DecodeJpeg(data, r.dataLength, r.width, r.height, band, error)) {
+      error = At(item) + ": " + error;
+      return false;
+    }
+    return true;
+  }
+  const bool known = (r.colorSpace == 3 && (r.bitsPerComponent == 1 || r.bitsPerComponent == 8)) ||
+                     (r.colorSpace == 4 && r.bitsPerComponent == 8);
+  if (!known || (r.compression != 1 && r.compression != 7)) {
+    warnings.push_back(At(item) + " (" + RecordKindName(r) + ") is of a kind not shown; not drawn");
+    return true;
+  }
+  const size_t components = r.colorSpace == 4 ? 3 : 1;
+  if (!CheckImageSize(r.width, r.height, static_cast<uint32_t>(components), error)) {
+    error = At(item) + ": " + error;
+    return false;
+  }
+  const size_t rowBytes = (static_cast<size_t>(r.width) * components * r.bitsPerComponent + 7) / 8;
+  const size_t rowsBytes = rowBytes * r.height;
+  if (r.compression == 7) {
+    std::vector<uint8_t> rows;
+    size_t errorOffset = 0;
+    std::string why;
+    if (!DecodeCompressedRows(data, r.dataLength, static_cast<uint32_t>(rowBytes), r.height, rows, errorOffset, why)) {
+      error = "byte " + std::to_string(r.dataOffset + errorOffset) + ": compressed rows of the " + At(item) +
+              " are malformed: " + why;
+      return false;
+    }
+    return RowsToImage(r, rows.data(), rowBytes, band);
+  }
+  if (r.dataLength < rowsBytes) {
+    error = "byte " + std::to_string(item.offset) + ": the " + At(item) + " holds " + std::to_string(r.dataLength) +
+            " data bytes, its " + std::to_string(r.height) + " rows need " + std::to_string(rowsBytes);
+    return false;
+  }
+  if (r.dataLength > rowsBytes) {
+    warnings.push_back(At(item) + " holds " + std::to_string(r.dataLength - rowsBytes) +
+                       " bytes more than its rows; they are not shown");
+  }
+  return RowsToImage(r, data, rowBytes, band);
+}
+
+bool RenderPage(const uint8_t* job, const PagePlan& plan, Image& page, std::vector<std::string>& warnings,
+                std::string& error) {
+  const PageGeometry geometry = PageSize(plan);
+  if (!CheckImageSize(geometry.width, geometry.height, 3, error)) return false;
+  page = Image(geometry.width, geometry.height, 1);
+  bool clipped = false;
+  for (const JobItem& item : plan.records) {
+    Image band;
+    if (!DecodeRecord(job, item, band, warnings, error)) return false;
+    if (band.pixels.empty()) continue;
+    if (!item.record.IdentityTransform()) {
+      warnings.push_back(At(item) + " has a transform other than identity; drawn untransformed");
+    }
+    Place(band, PixelOrigin(item.record.originX), PixelOrigin(item.record.originY), page, clipped);
+  }
+  if (clipped) warnings.push_back("bands run past the page; the parts outside are cut off");
+  return true;
+}
+
+}  // namespace kav::tools

@@ -1,0 +1,211 @@
+#include "kavhost/print_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "host/plugin_library.h"
+#include "host/render_session.h"
+#include "job/job_inspect.h"
+#include "job/kavjob_command.h"
+#include "kavhost/band_builder.h"
+#include "kavhost/page_source.h"
+#include "platform/standin.h"
+#include "support/arguments.h"
+#include "support/files.h"
+
+namespace kav::tools {
+namespace {
+
+// Pages of at least this many bands show their progress on a terminal.
+constexpr uint32_t kProgressBands = 16;
+
+bool Refuse(std::string& error, const char* message) {
+  error = message;
+  return false;
+}
+
+int Failure(std::ostream& err, const std::string& message) {
+  err << "kavhost: " << message << "\n";
+  return kExitFailure;
+}
+
+// The device as the built-in description sets it up for this page.
+void SetUpDevice(host::RenderSession& session, const PrintOptions& options, const PageLayout& layout) {
+  DEVMODEW& devmode = session.devmode();
+  devmode.dmColor = FormatOf(options.mode).dmColor;
+  devmode.dmPaperWidth = static_cast<short>(options.paper.widthTenths);
+  devmode.dmPaperLength = static_cast<short>(options.paper.lengthTenths);
+  devmode.dmPrintQuality = static_cast<short>(options.dpi);
+  devmode.dmYResolution = static_cast<short>(options.dpi);
+  GDIINFO& gdi = session.gdiInfo();
+  gdi.ulLogPixelsX = options.dpi;
+  gdi.ulLogPixelsY = options.dpi;
+  gdi.ulHorzRes = layout.surfaceWidth;
+  gdi.ulVertRes = layout.surfaceHeight;
+  gdi.ptlPhysOffset = {static_cast<LONG>(layout.offsetX), static_cast<LONG>(layout.offsetY)};
+  gdi.szlPhysSize = {static_cast<LONG>(layout.sheetWidth), static_cast<LONG>(layout.sheetLength)};
+  session.helper().SetSetting("Orientation", options.landscape ? "LANDSCAPE_CC270" : "PORTRAIT");
+  session.helper().SetSetting("Rotation", options.rotate180 ? "TRUE" : "FALSE");
+}
+
+struct BandCounts {
+  uint32_t bands = 0;
+  uint32_t blank = 0;
+};
+
+void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
+  err << "\rkavhost: band " << done << " of " << total << std::flush;
+  if (done == total) err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+}
+
+void PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, BandCounts& counts,
+                std::ostream& err) {
+  const uint32_t total = (page.height() + options.bandHeight - 1) / options.bandHeight;
+  const bool progress = options.progress && total >= kProgressBands;
+  HostBand band;
+  for (uint32_t top = 0; top < page.height(); top += options.bandHeight) {
+    const uint32_t rows = std::min(options.bandHeight, page.height() - top);
+    BuildBand(page, options.mode, top, rows, options.dpi, band);
+    IPPARAMS params{};
+    params.dwSize = sizeof(IPPARAMS);
+    params.ptOffset = {0, static_cast<LONG>(top)};
+    params.bBanding = TRUE;
+    params.bBlankBand = band.blank ? TRUE : FALSE;
+    session.Band(FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
+    ++counts.bands;
+    if (band.blank) ++counts.blank;
+    if (progress) ShowProgress(err, counts.bands, total);
+  }
+}
+
+// The page line: bands, and the records and bytes that reached the job.
+bool Report(const PrintOptions& options, const BandCounts& counts, std::ostream& out, std::ostream& err) {
+  std::vector<uint8_t> job;
+  std::string error;
+  if (!ReadWholeFile(options.output, job, error)) {
+    Failure(err, error);
+    return false;
+  }
+  const JobReading reading = ReadJob(job.data(), job.size());
+  if (!reading.ok) {
+    Failure(err, "the plug-in wrote a job that does not read back: " + reading.error);
+    return false;
+  }
+  const JobSummary summary = Summarize(reading.items);
+  out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
+      << "; " << job.size() << " bytes -> " << options.output << "\n";
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& text) {
+  const size_t dot = text.find('.');
+  if (dot == std::string::npos) return {};
+  const auto major = ParseWholeNumber(text.substr(0, dot), 0, 1000);
+  const auto minor = ParseWholeNumber(text.substr(dot + 1), 0, 1000);
+  if (!major || !minor) return {};
+  return std::make_pair(static_cast<uint32_t>(*major), static_cast<uint32_t>(*minor));
+}
+
+bool ParsePrintOptions(const std::vector<std::string>& args, PrintOptions& options, std::string& error) {
+  const KnownOptions known{
+      {"-o", "--mode", "--dpi", "--paper", "--orientation", "--band-height", "--os-version", "--plugin"},
+      {"--rotate180"}};
+  ParsedArguments parsed;
+  if (!ParseArguments(args, known, parsed, error)) return false;
+  if (parsed.positional.size() > 1) return Refuse(error, "print takes one picture at most");
+  if (!parsed.positional.empty()) options.picture = parsed.positional[0];
+  auto value = [&parsed](const char* name) -> const std::string* {
+    const auto found = parsed.values.find(name);
+    return found == parsed.values.end() ? nullptr : &found->second;
+  };
+  if (const std::string* output = value("-o")) {
+    options.output = *output;
+  } else {
+    return Refuse(error, "print needs -o JOB");
+  }
+  if (const std::string* mode = value("--mode")) {
+    const auto parsedMode = ParseMode(*mode);
+    if (!parsedMode) return Refuse(error, "--mode must be mono, gray or color");
+    options.mode = *parsedMode;
+  }
+  if (const std::string* dpi = value("--dpi")) {
+    const auto number = ParseWholeNumber(*dpi, 50, 4800);
+    if (!number) return Refuse(error, "--dpi must be a whole number from 50 to 4800");
+    options.dpi = static_cast<uint32_t>(*number);
+  }
+  if (const std::string* paper = value("--paper")) {
+    const auto parsedPaper = ParsePaper(*paper, error);
+    if (!parsedPaper) return false;
+    options.paper = *parsedPaper;
+  }
+  if (const std::string* orientation = value("--orientation")) {
+    if (*orientation != "portrait" && *orientation != "landscape") {
+      return Refuse(error, "--orientation must be portrait or landscape");
+    }
+    options.landscape = *orientation == "landscape";
+  }
+  options.rotate180 = parsed.flags.count("--rotate180") != 0;
+  if (const std::string* rows = value("--band-height")) {
+    const auto number = ParseWholeNumber(*rows, 1, 65535);
+    if (!number) return Refuse(error, "--band-height must be a whole number of rows from 1 to 65535");
+    options.bandHeight = static_cast<uint32_t>(*number);
+  }
+  if (const std::string* version = value("--os-version")) {
+    options.osVersion = ParseOsVersion(*version);
+    if (!options.osVersion) return Refuse(error, "--os-version must be MAJOR.MINOR, as 5.0 or 6.1");
+  }
+  if (const std::string* plugin = value("--plugin")) options.plugin = *plugin;
+  return true;
+}
+
+int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
+  std::string error;
+  const auto layout = ComputeLayout(options.paper, options.dpi, options.landscape, error);
+  if (!layout) return Failure(err, error);
+  Image picture;
+  if (!options.picture.empty() && !ReadImageFile(options.picture, picture, error)) return Failure(err, error);
+  if (options.osVersion) {
+    if (standin::Available()) {
+      standin::SetOsVersion(options.osVersion->first, options.osVersion->second);
+    } else {
+      err << "kavhost: note: --os-version does nothing on Windows; the system's own version decides whether bands "
+             "are tried as JPEG\n";
+    }
+  }
+  host::RenderSession session;
+  if (!session.Open(options.plugin.empty() ? host::PluginBesideProgram("kavrender") : options.plugin, error)) {
+    return Failure(err, error);
+  }
+  SetUpDevice(session, options, *layout);
+  std::ofstream job(options.output, std::ios::binary | std::ios::trunc);
+  if (!job) return Failure(err, "cannot write " + options.output);
+  session.helper().SetSink([&job](const uint8_t* bytes, DWORD size) {
+    job.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+  });
+  if (FAILED(session.EnableDevice())) {
+    job.close();
+    std::remove(options.output.c_str());
+    return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
+  }
+  const std::unique_ptr<PageSource> page =
+      options.picture.empty()
+          ? std::unique_ptr<PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
+          : std::unique_ptr<PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
+  BandCounts counts;
+  for (uint32_t id : PageStartCommands(options.paper)) session.Command(id);
+  PrintBands(session, *page, options, counts, err);
+  for (uint32_t id : PageEndCommands()) session.Command(id);
+  session.DisableDevice();
+  job.close();
+  if (!job) {
+    std::remove(options.output.c_str());
+    return Failure(err, "cannot write " + options.output);
+  }
+  return Report(options, counts, out, err) ? kExitOk : kExitFailure;
+}
+
+}  // namespace kav::tools

@@ -1,0 +1,157 @@
+#include "kavhost/printer_description.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace kav::tools {
+namespace {
+
+struct NamedPaper {
+  const char* name;
+  int widthTenths;
+  int lengthTenths;
+};
+
+// ISO A sizes, Japanese B sizes, and the two North American sizes.
+constexpr NamedPaper kNamedPapers[] = {
+    {"A3", 2970, 4200}, {"A4", 2100, 2970},     {"A5", 1480, 2100},    {"B4", 2570, 3640},
+    {"B5", 1820, 2570}, {"Letter", 2159, 2794}, {"Legal", 2159, 3556},
+};
+
+struct FixedPaper {
+  uint32_t id;
+  int widthTenths;
+  int lengthTenths;
+};
+
+// The sheets that have a command of their own.
+constexpr FixedPaper kFixedPapers[] = {
+    {323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000}, {326, 1140, 1620}, {327, 980, 1480}, {328, 1200, 2350},
+};
+
+// The device mode holds sizes in tenths of a millimetre as 16-bit numbers.
+constexpr int kMinPaperTenths = 100;
+constexpr int kMaxPaperTenths = 32767;
+// The widest surface whose bands still fit the records' 16-bit width once
+// padded to whole 32-pixel units.
+constexpr uint32_t kMaxSurfaceWidth = 65504;
+
+bool SameName(const std::string& a, const char* b) {
+  const std::string_view other(b);
+  return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// Millimetres with at most one decimal, as tenths.
+std::optional<int> ParseTenths(std::string_view text) {
+  const size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  if (whole.empty() || whole.size() > 5 || (dot != std::string_view::npos && fraction.size() != 1)) return {};
+  int value = 0;
+  const auto parsed = std::from_chars(whole.data(), whole.data() + whole.size(), value);
+  if (parsed.ec != std::errc() || parsed.ptr != whole.data() + whole.size()) return {};
+  value *= 10;
+  if (!fraction.empty()) {
+    if (fraction[0] < '0' || fraction[0] > '9') return {};
+    value += fraction[0] - '0';
+  }
+  return value;
+}
+
+}  // namespace
+
+ModeFormat FormatOf(ColorMode mode) {
+  switch (mode) {
+    case ColorMode::kMono:
+      return {3, 1, 1};
+    case ColorMode::kGray:
+      return {1, 8, 1};
+    case ColorMode::kColor:
+      return {2, 24, 2};
+  }
+  return {3, 1, 1};
+}
+
+const char* ModeName(ColorMode mode) {
+  switch (mode) {
+    case ColorMode::kMono:
+      return "mono";
+    case ColorMode::kGray:
+      return "gray";
+    case ColorMode::kColor:
+      return "color";
+  }
+  return "?";
+}
+
+std::optional<ColorMode> ParseMode(const std::string& text) {
+  for (ColorMode mode : {ColorMode::kMono, ColorMode::kGray, ColorMode::kColor}) {
+    if (text == ModeName(mode)) return mode;
+  }
+  return {};
+}
+
+std::optional<Paper> ParsePaper(const std::string& text, std::string& error) {
+  for (const NamedPaper& named : kNamedPapers) {
+    if (SameName(text, named.name)) return Paper{named.name, named.widthTenths, named.lengthTenths};
+  }
+  const size_t by = text.find_first_of("xX");
+  std::optional<int> width;
+  std::optional<int> length;
+  if (by != std::string::npos) {
+    width = ParseTenths(std::string_view(text).substr(0, by));
+    length = ParseTenths(std::string_view(text).substr(by + 1));
+  }
+  if (!width || !length) {
+    error = "unknown paper \"" + text + "\": give A3, A4, A5, B4, B5, Letter, Legal or WxH in millimetres";
+    return {};
+  }
+  if (*width < kMinPaperTenths || *length < kMinPaperTenths || *width > kMaxPaperTenths || *length > kMaxPaperTenths) {
+    error = "paper \"" + text + "\" outside 10 to 3276.7 millimetres";
+    return {};
+  }
+  return Paper{text, *width, *length};
+}
+
+uint32_t PaperCommandId(const Paper& paper) {
+  for (const FixedPaper& fixed : kFixedPapers) {
+    if (fixed.widthTenths == paper.widthTenths && fixed.lengthTenths == paper.lengthTenths) return fixed.id;
+  }
+  return kPaperSizeCommand;
+}
+
+std::vector<uint32_t> PageStartCommands(const Paper& paper) {
+  return {kPageStartCommand, kColorModeCommand, PaperCommandId(paper), kPlacementCommand};
+}
+
+std::vector<uint32_t> PageEndCommands() { return {kPageEndCommand}; }
+
+std::optional<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape, std::string& error) {
+  PageLayout layout;
+  // The plug-in's own count of sheet pixels (truncated, with a small bias).
+  layout.sheetWidth = static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(paper.widthTenths)} * dpi * 10 + 5) / 2540);
+  layout.sheetLength =
+      static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(paper.lengthTenths)} * dpi * 10 + 5) / 2540);
+  const uint32_t margin = dpi / 6;
+  layout.offsetX = margin;
+  layout.offsetY = margin;
+  const uint32_t across = landscape ? layout.sheetLength : layout.sheetWidth;
+  const uint32_t down = landscape ? layout.sheetWidth : layout.sheetLength;
+  if (across <= 2 * margin || down <= 2 * margin) {
+    error = "paper " + paper.name + " leaves no printable area inside its margins";
+    return {};
+  }
+  layout.surfaceWidth = across - 2 * margin;
+  layout.surfaceHeight = down - 2 * margin;
+  if (layout.surfaceWidth > kMaxSurfaceWidth) {
+    error = "the printable area is " + std::to_string(layout.surfaceWidth) +
+            " pixels wide; image records hold at most " + std::to_string(kMaxSurfaceWidth) + " (lower --dpi)";
+    return {};
+  }
+  return layout;
+}
+
+}  // namespace kav::tools

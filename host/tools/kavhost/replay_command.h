@@ -1,0 +1,32 @@
+// `kavhost replay`: a scripted sequence of host calls, replayed through the
+// render plug-in; the job and, on request, the list of every spool write.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kavhost/replay_script.h"
+
+namespace kav::tools {
+
+struct ReplayOptions {
+  std::string script;
+  std::string output;
+  std::string writes;  // empty: no list
+  std::string plugin;  // empty: the render library beside the program
+};
+
+bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options, std::string& error);
+
+// One write per line: its byte count, a space, its bytes in lower-case hex;
+// a write the host refused (FailWrite) ends with " failed".
+struct WriteCall {
+  std::vector<uint8_t> bytes;
+  bool accepted = true;
+};
+std::string WriteListText(const std::vector<WriteCall>& writes);
+
+int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace kav::tools

@@ -1,0 +1,256 @@
+#include "support/image.h"
+
+#include <cstring>
+
+#include "support/files.h"
+#include "support/zlib_stream.h"
+
+namespace kav::tools {
+namespace {
+
+// The header and samples of a PNM file, read token by token.
+class PnmReader {
+ public:
+  PnmReader(const std::vector<uint8_t>& bytes, std::string& error) : bytes_(bytes), error_(error) {}
+
+  bool Read(Image& image) {
+    if (bytes_.size() < 2 || bytes_[0] != 'P' || bytes_[1] < '1' || bytes_[1] > '6') {
+      return Fail("not a PNM file (no P1 to P6 signature)");
+    }
+    const int kind = bytes_[1] - '0';
+    at_ = 2;
+    const bool bitmap = kind == 1 || kind == 4;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t maxValue = 1;
+    if (!Number(width, "width") || !Number(height, "height")) return false;
+    if (!bitmap && !Number(maxValue, "maximum value")) return false;
+    if (width == 0 || height == 0) return Fail("PNM image with no pixels");
+    if (maxValue == 0 || maxValue > 65535) return Fail("PNM maximum value outside 1 to 65535");
+    const uint32_t channels = kind == 3 || kind == 6 ? 3 : 1;
+    if (!CheckImageSize(width, height, channels, error_)) return false;
+    if (kind >= 4) {
+      // Exactly one whitespace byte ends the header of a binary file.
+      if (at_ >= bytes_.size() || !IsSpace(bytes_[at_])) return Fail("PNM header not followed by its pixels");
+      ++at_;
+    }
+    image = Image(width, height, channels);
+    if (kind == 4) return ReadPackedBits(image);
+    if (kind == 1) return ReadTextBits(image);
+    return kind >= 5 ? ReadBinarySamples(image, maxValue) : ReadTextSamples(image, maxValue);
+  }
+
+ private:
+  static bool IsSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+  bool Fail(const std::string& message) {
+    error_ = message;
+    return false;
+  }
+
+  // Skips whitespace and comments (from '#' to the end of the line).
+  void SkipSpace() {
+    while (at_ < bytes_.size()) {
+      if (bytes_[at_] == '#') {
+        while (at_ < bytes_.size() && bytes_[at_] != '\n' && bytes_[at_] != '\r') ++at_;
+      } else if (IsSpace(bytes_[at_])) {
+        ++at_;
+      } else {
+        return;
+      }
+    }
+  }
+
+  bool Number(uint32_t& value, const char* what) {
+    SkipSpace();
+    const size_t start = at_;
+    uint64_t n = 0;
+    while (at_ < bytes_.size() && bytes_[at_] >= '0' && bytes_[at_] <= '9') {
+      n = n * 10 + (bytes_[at_++] - '0');
+      if (n > 0xFFFFFFFFu) return Fail(std::string("PNM ") + what + " too large");
+    }
+    if (at_ == start) {
+      return Fail(std::string("PNM file truncated or malformed: no ") + what + " at byte " + std::to_string(at_));
+    }
+    value = static_cast<uint32_t>(n);
+    return true;
+  }
+
+  static uint8_t Scale(uint32_t sample, uint32_t maxValue) {
+    return static_cast<uint8_t>((uint64_t{sample} * 255 + maxValue / 2) / maxValue);
+  }
+
+  bool Truncated() { return Fail("PNM file truncated: fewer pixels than its header declares"); }
+
+  bool ReadPackedBits(Image& image) {
+    const size_t rowBytes = (image.width + 7) / 8;
+    if (bytes_.size() - at_ < rowBytes * image.height) return Truncated();
+    for (uint32_t y = 0; y < image.height; ++y) {
+      uint8_t* row = image.Row(y);
+      const uint8_t* source = bytes_.data() + at_ + y * rowBytes;
+      for (uint32_t x = 0; x < image.width; ++x) row[x] = (source[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+    }
+    return true;
+  }
+
+  bool ReadTextBits(Image& image) {
+    for (uint8_t& pixel : image.pixels) {
+      SkipSpace();
+      if (at_ >= bytes_.size()) return Truncated();
+      const uint8_t c = bytes_[at_++];
+      if (c != '0' && c != '1') return Fail("PBM pixel other than 0 or 1 at byte " + std::to_string(at_ - 1));
+      pixel = c == '1' ? 0 : 255;
+    }
+    return true;
+  }
+
+  bool ReadBinarySamples(Image& image, uint32_t maxValue) {
+    const size_t sampleBytes = maxValue > 255 ? 2 : 1;
+    if ((bytes_.size() - at_) / sampleBytes < image.pixels.size()) return Truncated();
+    const uint8_t* source = bytes_.data() + at_;
+    for (uint8_t& pixel : image.pixels) {
+      const uint32_t sample = sampleBytes == 2 ? (uint32_t{source[0]} << 8) | source[1] : source[0];
+      source += sampleBytes;
+      if (sample > maxValue) return Fail("PNM sample above the maximum value");
+      pixel = Scale(sample, maxValue);
+    }
+    return true;
+  }
+
+  bool ReadTextSamples(Image& image, uint32_t maxValue) {
+    for (uint8_t& pixel : image.pixels) {
+      SkipSpace();
+      if (at_ >= bytes_.size()) return Truncated();
+      uint32_t sample = 0;
+      if (!Number(sample, "sample")) return false;
+      if (sample > maxValue) return Fail("PNM sample above the maximum value");
+      pixel = Scale(sample, maxValue);
+    }
+    return true;
+  }
+
+  const std::vector<uint8_t>& bytes_;
+  std::string& error_;
+  size_t at_ = 0;
+};
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+  static const auto table = [] {
+    std::vector<uint32_t> t(256);
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  crc = ~crc;
+  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+  PutU32(out, static_cast<uint32_t>(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  PutU32(out, Crc32(out.data() + start, out.size() - start));
+}
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = text[text.size() - n + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckImageSize(uint64_t width, uint64_t height, uint32_t channels, std::string& error) {
+  if (width > (1u << 24) || height > (1u << 24) || width * height * channels > kMaxImageBytes) {
+    error = "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is too large (at most " +
+            std::to_string(kMaxImageBytes >> 20) + " MiB of pixels)";
+    return false;
+  }
+  return true;
+}
+
+bool DecodePnm(const std::vector<uint8_t>& bytes, Image& image, std::string& error) {
+  return PnmReader(bytes, error).Read(image);
+}
+
+bool ReadImageFile(const std::string& path, Image& image, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  const bool png = bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
+  const bool ok = png ? DecodePng(bytes, image, error) : DecodePnm(bytes, image, error);
+  if (!ok) error = path + ": " + error;
+  return ok;
+}
+
+std::vector<uint8_t> EncodePng(const Image& image) {
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<uint8_t> header;
+  PutU32(header, image.width);
+  PutU32(header, image.height);
+  header.push_back(8);                            // bits per sample
+  header.push_back(image.channels == 3 ? 2 : 0);  // colour type: RGB or gray
+  header.insert(header.end(), {0, 0, 0});         // deflate, adaptive filters, no interlace
+  PutChunk(out, "IHDR", header);
+  // Every row with filter type 0 (none) in front.
+  std::vector<uint8_t> rows;
+  rows.reserve((image.RowBytes() + 1) * image.height);
+  for (uint32_t y = 0; y < image.height; ++y) {
+    rows.push_back(0);
+    rows.insert(rows.end(), image.Row(y), image.Row(y) + image.RowBytes());
+  }
+  PutChunk(out, "IDAT", ZlibStream(rows.data(), rows.size()));
+  PutChunk(out, "IEND", {});
+  return out;
+}
+
+std::vector<uint8_t> EncodePnm(const Image& image) {
+  const std::string header = std::string(image.channels == 3 ? "P6" : "P5") + "\n" + std::to_string(image.width) + " " +
+                             std::to_string(image.height) + "\n255\n";
+  std::vector<uint8_t> out(header.begin(), header.end());
+  out.insert(out.end(), image.pixels.begin(), image.pixels.end());
+  return out;
+}
+
+bool IsImageFileName(const std::string& path) {
+  return EndsWith(path, ".png") || EndsWith(path, ".pnm") || EndsWith(path, ".pgm") || EndsWith(path, ".ppm");
+}
+
+bool WriteImageFile(const std::string& path, const Image& image, std::string& error) {
+  if (!IsImageFileName(path)) {
+    error = path + ": unknown picture format (name it .png, .pnm, .pgm or .ppm)";
+    return false;
+  }
+  const std::vector<uint8_t> bytes = EndsWith(path, ".png") ? EncodePng(image) : EncodePnm(image);
+  return WriteWholeFile(path, bytes.data(), bytes.size(), error);
+}
+
+Image ConvertChannels(const Image& image, uint32_t channels) {
+  if (image.channels == channels) return image;
+  Image out(image.width, image.height, channels);
+  const size_t count = static_cast<size_t>(image.width) * image.height;
+  for (size_t i = 0; i < count; ++i) {
+    if (channels == 1) {
+      const uint8_t* p = &image.pixels[3 * i];
+      out.pixels[i] = Luma(p[0], p[1], p[2]);
+    } else {
+      std::memset(&out.pixels[3 * i], image.pixels[i], 3);
+    }
+  }
+  return out;
+}
+
+}  // namespace kav::tools

@@ -1,0 +1,57 @@
+// Pictures as the tools handle them: 8-bit gray or 8-bit RGB pixels, rows
+// top-down. Read from PNM (P1 to P6) everywhere and from PNG where libpng is
+// built in; written as PNG (our own writer) or PNM.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kav::tools {
+
+struct Image {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t channels = 1;  // 1 gray, 3 red-green-blue
+  std::vector<uint8_t> pixels;
+
+  Image() = default;
+  Image(uint32_t w, uint32_t h, uint32_t c, uint8_t fill = 255) : width(w), height(h), channels(c) {
+    pixels.assign(static_cast<size_t>(w) * h * c, fill);
+  }
+  size_t RowBytes() const { return static_cast<size_t>(width) * channels; }
+  uint8_t* Row(uint32_t y) { return pixels.data() + y * RowBytes(); }
+  const uint8_t* Row(uint32_t y) const { return pixels.data() + y * RowBytes(); }
+};
+
+// Pictures larger than this are refused rather than allocated.
+inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;
+
+// Whether the image may be allocated; `error` says why not.
+bool CheckImageSize(uint64_t width, uint64_t height, uint32_t channels, std::string& error);
+
+// PBM becomes gray with ink (1) as 0 and paper (0) as 255; samples of more
+// than 8 bits are scaled to 8.
+bool DecodePnm(const std::vector<uint8_t>& bytes, Image& image, std::string& error);
+bool DecodePng(const std::vector<uint8_t>& bytes, Image& image, std::string& error);
+bool PngDecodingAvailable();
+
+// Reads a PNM or PNG file, told apart by its first bytes.
+bool ReadImageFile(const std::string& path, Image& image, std::string& error);
+
+std::vector<uint8_t> EncodePng(const Image& image);
+std::vector<uint8_t> EncodePnm(const Image& image);  // P5 for gray, P6 for colour
+
+// Writes PNG for ".png" and PNM for ".pnm", ".pgm" and ".ppm".
+bool WriteImageFile(const std::string& path, const Image& image, std::string& error);
+bool IsImageFileName(const std::string& path);
+
+// Gray of a red-green-blue pixel with the usual luma weights, rounded.
+inline uint8_t Luma(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint8_t>((299u * r + 587u * g + 114u * b + 500u) / 1000u);
+}
+
+// The image with `channels` channels (gray to colour repeats the gray).
+Image ConvertChannels(const Image& image, uint32_t channels);
+
+}  // namespace kav::tools

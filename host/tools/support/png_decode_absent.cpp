@@ -1,0 +1,13 @@
+// The build has no libpng: PNG pictures are refused with a clear error.
+#include "support/image.h"
+
+namespace kav::tools {
+
+bool PngDecodingAvailable() { return false; }
+
+bool DecodePng(const std::vector<uint8_t>&, Image&, std::string& error) {
+  error = "this build reads no PNG pictures (built without libpng); give a PNM picture (PBM, PGM or PPM)";
+  return false;
+}
+
+}  // namespace kav::tools

@@ -1,0 +1,363 @@
+// kavjob's reading of a job: every command form and record layout, the
+// offsets it names for broken jobs, and the pages it rebuilds.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "bytes.h"
+#include "job/band_decoders.h"
+#include "job/job_inspect.h"
+#include "job/kavjob_command.h"
+#include "job/page_decoder.h"
+
+namespace kav::tools {
+namespace {
+
+using test::Bytes;
+using test::Hex;
+
+void PutU32(Bytes& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+void PutFloat(Bytes& out, float f) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &f, 4);
+  PutU32(out, bits);
+}
+
+struct Record {
+  float originX = 0;
+  float originY = 0;
+  uint16_t width = 0;
+  uint16_t height = 0;
+  uint8_t colorSpace = 3;
+  uint8_t bits = 8;
+  uint8_t compression = 1;
+  Bytes data;
+};
+
+// The common 48-byte header (no extension, no table) and the data.
+Bytes RecordBytes(const Record& r) {
+  Bytes out = {0x43, 0x71};
+  PutFloat(out, r.originX);
+  PutFloat(out, r.originY);
+  for (float t : {1.f, 0.f, 0.f, 1.f, 0.f, 0.f}) PutFloat(out, t);
+  out.insert(out.end(), {static_cast<uint8_t>(r.width >> 8), static_cast<uint8_t>(r.width),
+                         static_cast<uint8_t>(r.height >> 8), static_cast<uint8_t>(r.height)});
+  out.insert(out.end(), {1, 2, r.colorSpace, 1, r.bits, r.compression});
+  PutU32(out, static_cast<uint32_t>(r.data.size()));
+  out.insert(out.end(), r.data.begin(), r.data.end());
+  return out;
+}
+
+Bytes Join(const std::vector<Bytes>& parts) { return test::Concat(parts); }
+
+JobReading Read(const Bytes& job) { return ReadJob(job.data(), job.size()); }
+
+const Bytes kA4Paper = Hex("51 43520000 43948000");  // 210 x 297 mm
+// The placement of A4 portrait at 600 dpi with the printable area 100 pixels in.
+const Bytes kPlacement600 = Hex("4161 3DF5C28F 00000000 00000000 BDF5C28F 41400000 444F7333");
+
+TEST(JobReaderTest, ReadsEveryCommandFormWithItsFields) {
+  const Bytes job = Join({Hex("46424544"), Hex("4563 02 14"), kA4Paper, Hex("2B 45"), kPlacement600, Hex("4542")});
+  const JobReading reading = Read(job);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_EQ(reading.items.size(), 7u);
+  EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
+  EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
+  EXPECT_EQ(reading.items[1].colour, 2);
+  EXPECT_EQ(reading.items[1].code, 0x14);
+  EXPECT_EQ(reading.items[2].kind, ItemKind::kPaper);
+  EXPECT_EQ(reading.items[2].values[0], 210.0f);
+  EXPECT_EQ(reading.items[2].values[1], 297.0f);
+  EXPECT_EQ(reading.items[3].kind, ItemKind::kCode);
+  EXPECT_EQ(reading.items[3].offset, 17u);
+  EXPECT_EQ(reading.items[4].code, 0x45);  // id 313, not the start of "Ec" or "EB"
+  EXPECT_EQ(reading.items[5].kind, ItemKind::kPlacement);
+  EXPECT_EQ(reading.items[5].values[3], -0.12f);
+  EXPECT_EQ(reading.items[6].kind, ItemKind::kEndPage);
+  EXPECT_EQ(reading.items[6].offset, job.size() - 2);
+  EXPECT_EQ(DescribeItem(reading.items[1]), "4\tEc\tcolour 2 code 0x14 (id 204)");
+  EXPECT_EQ(DescribeItem(reading.items[3]), "17\tcode\t0x2b (id 227)");
+  EXPECT_EQ(DescribeItem(reading.items[4]), "18\tcode\t0x45 (id 313)");
+  EXPECT_EQ(DescribeItem(reading.items[5]), "19\tAa\t0.12 0 0 -0.12 12 829.8 (600 dpi, portrait)");
+}
+
+TEST(JobReaderTest, TheLetterEIsTheCodeOf313UnlessEcOrEbFollows) {
+  // 313 then 245 ('E' 'c') followed by a command: two codes, not an Ec command.
+  const JobReading codes = Read(Hex("45 63 2B"));
+  ASSERT_TRUE(codes.ok) << codes.error;
+  ASSERT_EQ(codes.items.size(), 3u);
+  EXPECT_EQ(codes.items[1].code, 0x63);
+  // Colour byte 1 after "Ec" makes it the Ec form, whose code must be known.
+  const JobReading unknown = Read(Hex("45 63 01 99"));
+  EXPECT_FALSE(unknown.ok);
+  EXPECT_EQ(unknown.error, "byte 0: Ec command with the unknown code 0x99");
+  EXPECT_EQ(SingleCodeIds(0x51), "248 or 323 to 328");
+  EXPECT_EQ(EcCodeIds(0x04), "207 or 209");
+}
+
+TEST(JobReaderTest, ReadsTheGeneralRecordLayout) {
+  Bytes job = {0x43, 0x71};
+  PutFloat(job, 12.5f);
+  PutFloat(job, 600);
+  for (float t : {2.f, 0.f, 0.f, 2.f, 1.f, 1.f}) PutFloat(job, t);
+  job.insert(job.end(), {0x01, 0x00, 0x00, 0x02});                       // width 256, height 2
+  job.insert(job.end(), {2, 9});                                         // extension: code 9,
+  PutU32(job, 0xDEADBEEF);                                               // value
+  job.insert(job.end(), {2, 8, 7, 0x00, 0x03, 0x00, 0x02, 0xAA, 0xBB});  // colour space 8, table of 2 bytes
+  job.insert(job.end(), {1, 8, 1});
+  PutU32(job, 3);
+  job.insert(job.end(), {1, 2, 3});
+  const size_t formatless = job.size();
+  // A second record whose format kind ends the header at once: no data follows.
+  job.insert(job.end(), {0x43, 0x71});
+  for (int i = 0; i < 8; ++i) PutFloat(job, 0);
+  job.insert(job.end(), {0, 1, 0, 1, 1, 3});
+  const JobReading reading = Read(job);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_EQ(reading.items.size(), 2u);
+  const RecordFields& r = reading.items[0].record;
+  EXPECT_EQ(r.originX, 12.5f);
+  EXPECT_EQ(r.width, 256);
+  EXPECT_EQ(r.height, 2);
+  EXPECT_EQ(r.extCode, 9);
+  EXPECT_EQ(r.extValue, 0xDEADBEEFu);
+  EXPECT_EQ(r.colorSpace, 8);
+  EXPECT_EQ(r.tableKind, 7);
+  EXPECT_EQ(r.tableCount, 3);
+  EXPECT_EQ(r.tableLength, 2);
+  EXPECT_EQ(job[r.tableOffset], 0xAA);
+  EXPECT_EQ(r.dataLength, 3u);
+  EXPECT_EQ(r.dataOffset, formatless - 3);
+  EXPECT_FALSE(r.IdentityTransform());
+  EXPECT_EQ(DescribeItem(reading.items[0]),
+            "0\tCq\torigin 12.5,600 transform 2 0 0 2 1 1 size 256x2 ext code 9 value 3735928559 colour-space 8 "
+            "table kind 7 count 3 length 2 bits 8 compression 1 data 3 (colour space 8, 8 bits, compression 1)");
+  const RecordFields& bare = reading.items[1].record;
+  EXPECT_EQ(reading.items[1].offset, formatless);
+  EXPECT_EQ(bare.formatKind, 3);
+  EXPECT_EQ(reading.items[1].length, 40u);
+  EXPECT_EQ(RecordKindName(bare), "without format block");
+}
+
+TEST(JobReaderTest, BrokenJobsNameTheOffset) {
+  const Bytes record = RecordBytes({0, 0, 4, 1, 3, 8, 1, Hex("01020304")});
+  struct Case {
+    Bytes job;
+    std::string error;
+  } cases[] = {
+      {Hex("4542 2B 99"), "byte 3: the byte 0x99 is no command the plug-in sends"},
+      {Hex("89504E47"), "byte 0: the byte 0x89 is no command the plug-in sends"},
+      {Hex("2B 4563 02"), "byte 1: Ec command cut short: the job ends at byte 4 after 3 of its bytes"},
+      {Hex("51 43520000 4394"),
+       "byte 0: paper size command (0x51 and two sizes) cut short: the job ends at byte 7 after 7 of its bytes"},
+      {Hex("4162"), "byte 0: the byte 0x41 starts no command the plug-in sends (\"Aa\" expected)"},
+      {Hex("46424558"), "byte 0: the byte 0x46 starts no command the plug-in sends (\"FBED\" expected)"},
+      {Hex("2B 4370"), "byte 1: the byte 0x43 starts no command the plug-in sends (\"Cq\" expected)"},
+      {Bytes(record.begin(), record.begin() + 40),
+       "byte 0: image record header cut short: the job ends at byte 40 after 40 of its bytes"},
+      {Bytes(record.begin(), record.end() - 1),
+       "byte 0: image record data cut short: 4 bytes declared, the job ends after 3"},
+  };
+  for (const Case& c : cases) {
+    const JobReading reading = Read(c.job);
+    EXPECT_FALSE(reading.ok) << c.error;
+    EXPECT_EQ(reading.error, c.error);
+  }
+  // What came before the error is still listed.
+  EXPECT_EQ(Read(Hex("4542 2B 99")).items.size(), 2u);
+  EXPECT_EQ(Read(Hex("4542 2B 99")).errorOffset, 3u);
+}
+
+TEST(JobReaderTest, SummaryCountsCommandsRecordsAndPages) {
+  const Bytes job =
+      Join({kA4Paper, RecordBytes({0, 0, 4, 1, 3, 8, 1, Bytes(4)}), RecordBytes({0, 1, 4, 1, 3, 8, 1, Bytes(4)}),
+            RecordBytes({0, 2, 32, 1, 3, 1, 7, Hex("020080")}), Hex("4542 4542")});
+  const JobSummary summary = Summarize(Read(job).items);
+  EXPECT_EQ(summary.pages, 2u);
+  EXPECT_EQ(summary.RecordCount(), 3u);
+  EXPECT_EQ(summary.RecordsText(), "1-bit compressed: 1 (3 bytes); gray raw: 2 (8 bytes)");
+  EXPECT_EQ(summary.CommandsText(), "EB 2, paper 1");
+}
+
+Image Render(const Bytes& job, std::vector<std::string>& warnings) {
+  const JobReading reading = Read(job);
+  EXPECT_TRUE(reading.ok) << reading.error;
+  const std::vector<PagePlan> plans = PlanPages(reading.items);
+  EXPECT_EQ(plans.size(), 1u);
+  Image page;
+  std::string error;
+  EXPECT_TRUE(RenderPage(job.data(), plans.at(0), page, warnings, error)) << error;
+  return page;
+}
+
+TEST(PageDecoderTest, BandsLandAtTheirOriginsAndOneBitsAreInk) {
+  // No paper or placement: the page is the bounding box of the bands.
+  const Bytes job = Join({
+      RecordBytes({0, 0, 4, 2, 3, 8, 1, Hex("00102030 40506070")}),
+      RecordBytes({0, 2, 16, 1, 3, 1, 1, Hex("8001")}),          // 1-bit raw: pixels 0 and 15 inked
+      RecordBytes({4, 3, 2, 1, 4, 8, 1, Hex("FF0000 0000FF")}),  // colour: red, blue
+      Hex("4542"),
+  });
+  std::vector<std::string> warnings;
+  const Image page = Render(job, warnings);
+  EXPECT_TRUE(warnings.empty());
+  ASSERT_EQ(page.width, 16u);
+  ASSERT_EQ(page.height, 4u);
+  ASSERT_EQ(page.channels, 3u);  // a colour band makes the page colour
+  EXPECT_EQ(page.Row(0)[3 * 1], 0x10);
+  EXPECT_EQ(page.Row(1)[3 * 3 + 2], 0x70);
+  EXPECT_EQ(page.Row(2)[0], 0);    // ink
+  EXPECT_EQ(page.Row(2)[3], 255);  // no ink
+  EXPECT_EQ(page.Row(2)[3 * 15], 0);
+  EXPECT_EQ(page.Row(3)[3 * 4], 255);
+  EXPECT_EQ(page.Row(3)[3 * 4 + 1], 0);
+  EXPECT_EQ(page.Row(3)[3 * 5 + 2], 255);
+  EXPECT_EQ(page.Row(3)[3 * 6], 255);  // outside every band: paper
+}
+
+TEST(PageDecoderTest, PageSizeComesFromThePaperAndThePlacementScale) {
+  PagePlan plan;
+  plan.paperWidth = 210;
+  plan.paperLength = 297;
+  plan.placement = std::vector<float>{0.12f, 0, 0, -0.12f, 12, 829.8f};
+  PageGeometry geometry = PageSize(plan);
+  EXPECT_TRUE(geometry.fromPaper);
+  EXPECT_EQ(geometry.dpi, 600u);
+  EXPECT_EQ(geometry.width, 4960u);
+  EXPECT_EQ(geometry.height, 7015u);
+  plan.placement = std::vector<float>{0, 0.24f, 0.24f, 0, 12, 12};  // landscape at 300 dpi
+  plan.paperWidth = 215.9f;                                         // Letter
+  plan.paperLength = 279.4f;
+  geometry = PageSize(plan);
+  EXPECT_EQ(geometry.dpi, 300u);
+  EXPECT_EQ(geometry.width, 3300u);
+  EXPECT_EQ(geometry.height, 2550u);
+  plan.placement.reset();  // no resolution: the bands decide
+  plan.records.push_back({});
+  plan.records.back().record.originY = 10;
+  plan.records.back().record.width = 7;
+  plan.records.back().record.height = 3;
+  geometry = PageSize(plan);
+  EXPECT_FALSE(geometry.fromPaper);
+  EXPECT_EQ(geometry.width, 7u);
+  EXPECT_EQ(geometry.height, 13u);
+}
+
+TEST(PageDecoderTest, PagesEndAtEbAndKeepPaperAndPlacement) {
+  const Bytes job =
+      Join({kA4Paper, kPlacement600, RecordBytes({0, 0, 4, 1, 3, 8, 1, Bytes(4)}), Hex("4542"),
+            RecordBytes({0, 5, 4, 1, 3, 8, 1, Bytes(4)}), Hex("4542"), RecordBytes({0, 9, 4, 1, 3, 8, 1, Bytes(4)})});
+  const std::vector<PagePlan> plans = PlanPages(Read(job).items);
+  ASSERT_EQ(plans.size(), 3u);
+  EXPECT_TRUE(plans[0].ended);
+  EXPECT_TRUE(plans[1].ended);
+  EXPECT_FALSE(plans[2].ended);  // the job ends without "EB"
+  EXPECT_EQ(plans[1].records.size(), 1u);
+  EXPECT_EQ(plans[1].records[0].record.originY, 5.0f);
+  EXPECT_TRUE(PageSize(plans[2]).fromPaper);
+  EXPECT_EQ(PageFileName("out/page.png", 0), "out/page.png");
+  EXPECT_EQ(PageFileName("out/page.png", 2), "out/page-3.png");
+  EXPECT_EQ(PageFileName("out.d/page", 1), "out.d/page-2");
+}
+
+TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
+  const Bytes shortRows = RecordBytes({0, 0, 4, 2, 3, 8, 1, Bytes(7)});
+  JobReading reading = Read(shortRows);
+  std::vector<std::string> warnings;
+  Image band;
+  std::string error;
+  EXPECT_FALSE(DecodeRecord(shortRows.data(), reading.items[0], band, warnings, error));
+  EXPECT_EQ(error, "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
+
+  // Unknown kinds, and records without pixels, whatever their data.
+  const Bytes odd =
+      Join({Hex("2B"), RecordBytes({0, 0, 4, 1, 6, 8, 1, Bytes(4)}), RecordBytes({0, 0, 4, 1, 3, 16, 1, Bytes(8)}),
+            RecordBytes({0, 0, 0, 1, 3, 8, 1, {}}), RecordBytes({0, 0, 32, 0, 3, 1, 7, Hex("0100")})});
+  reading = Read(odd);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  for (size_t i = 1; i < 5; ++i) {
+    error.clear();
+    EXPECT_TRUE(DecodeRecord(odd.data(), reading.items[i], band, warnings, error)) << error;
+    EXPECT_TRUE(band.pixels.empty());
+  }
+  ASSERT_EQ(warnings.size(), 4u);
+  EXPECT_EQ(warnings[0],
+            "image record at byte 1 (colour space 6, 8 bits, compression 1) is of a kind not shown; not drawn");
+  EXPECT_EQ(warnings[2], "image record at byte 109 has no pixels (0x1); not drawn");
+}
+
+TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
+  const Bytes job = RecordBytes({0, 0, 8, 8, 5, 8, 4, Hex("FFD8 FFE0 0000")});  // a JPEG file cut short
+  const JobReading reading = Read(job);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  std::vector<std::string> warnings;
+  Image band;
+  std::string error;
+  if (JpegDecodingAvailable()) {
+    EXPECT_FALSE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
+    EXPECT_EQ(error.rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << error;
+  } else {
+    EXPECT_TRUE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
+    EXPECT_TRUE(band.pixels.empty());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "image record at byte 0 is JPEG, which this build does not decode; left blank");
+  }
+}
+
+TEST(PageDecoderTest, BandsPastThePageAreCutWithAWarning) {
+  // A sheet of 10 x 10 mm at 254 dpi is 100 x 100 pixels.
+  const Bytes job =
+      Join({Hex("51 41200000 41200000"), Hex("4161 3E912245 00000000 00000000 BE912245 00000000 00000000"),
+            RecordBytes({-1, 0, 4, 1, 3, 8, 1, Hex("01020304")}), Hex("4542")});
+  std::vector<std::string> warnings;
+  const Image page = Render(job, warnings);
+  ASSERT_EQ(page.width, 100u);
+  ASSERT_EQ(page.height, 100u);
+  EXPECT_EQ(page.Row(0)[0], 0x02);
+  EXPECT_EQ(page.Row(0)[2], 0x04);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "bands run past the page; the parts outside are cut off");
+}
+
+TEST(PageDecoderTest, CompressedRowsGoThroughTheCodecDecoder) {
+  // A 32-pixel band of five rows: two blank rows, a changed row, a repeat,
+  // and a row with two one-byte records.
+  const Bytes job =
+      Join({RecordBytes({0, 0, 32, 5, 3, 1, 7, Hex("01 01 03 20 12 34 00 04 01 FF 01 0C")}), Hex("4542")});
+  std::vector<std::string> warnings;
+  const Image page = Render(job, warnings);
+  ASSERT_EQ(page.width, 32u);
+  ASSERT_EQ(page.height, 5u);
+  auto inked = [&page](uint32_t x, uint32_t y) { return page.Row(y)[x] == 0; };
+  for (uint32_t x = 0; x < 32; ++x) {
+    EXPECT_FALSE(inked(x, 0));
+    EXPECT_FALSE(inked(x, 1));
+  }
+  // 0x12 0x34: bits 3, 6, 10, 11, 13.
+  for (uint32_t x = 0; x < 32; ++x) {
+    const bool expected = x == 3 || x == 6 || x == 10 || x == 11 || x == 13;
+    EXPECT_EQ(inked(x, 2), expected) << x;
+    EXPECT_EQ(inked(x, 3), expected) << x;
+  }
+  // 12 FF 00 0C.
+  EXPECT_TRUE(inked(3, 4));
+  for (uint32_t x = 8; x < 16; ++x) EXPECT_TRUE(inked(x, 4));
+  EXPECT_FALSE(inked(16, 4));
+  EXPECT_TRUE(inked(28, 4));
+  EXPECT_TRUE(inked(29, 4));
+  EXPECT_FALSE(inked(31, 4));
+
+  // A stream that runs past its rows names the byte in the job.
+  const Bytes broken = Join({RecordBytes({0, 0, 32, 1, 3, 1, 7, Hex("02 00 80 00")}), Hex("4542")});
+  const JobReading reading = Read(broken);
+  Image band;
+  std::string error;
+  EXPECT_FALSE(DecodeRecord(broken.data(), reading.items[0], band, warnings, error));
+  EXPECT_EQ(error.rfind("byte ", 0), 0u) << error;
+  EXPECT_NE(error.find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace kav::tools

@@ -1,0 +1,171 @@
+// The parts of `kavhost print` that do not need the plug-in: the built-in
+// printer description, the page layout, the host's bands and the options.
+#include <gtest/gtest.h>
+
+#include "kavhost/band_builder.h"
+#include "kavhost/print_command.h"
+#include "kavhost/printer_description.h"
+
+namespace kav::tools {
+namespace {
+
+TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
+  std::string error;
+  const auto a4 = ParsePaper("a4", error);
+  ASSERT_TRUE(a4);
+  EXPECT_EQ(a4->widthTenths, 2100);
+  EXPECT_EQ(a4->lengthTenths, 2970);
+  EXPECT_EQ(PaperCommandId(*a4), 248u);
+  EXPECT_EQ(ParsePaper("LETTER", error)->widthTenths, 2159);
+  EXPECT_EQ(ParsePaper("B4", error)->lengthTenths, 3640);
+  const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
+                          {326, 1140, 1620}, {327, 980, 1480},   {328, 1200, 2350}};
+  for (const auto& f : fixed) {
+    const auto paper = ParsePaper(std::to_string(f[1] / 10) + "x" + std::to_string(f[2] / 10), error);
+    ASSERT_TRUE(paper) << error;
+    EXPECT_EQ(PaperCommandId(*paper), static_cast<uint32_t>(f[0]));
+  }
+  const auto custom = ParsePaper("100.5X150", error);
+  ASSERT_TRUE(custom);
+  EXPECT_EQ(custom->widthTenths, 1005);
+  EXPECT_EQ(PaperCommandId(*custom), 248u);
+  EXPECT_EQ(PaperCommandId(Paper{"", 1140, 1621}), 248u);  // a tenth off a fixed size
+  for (const char* bad : {"A6", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
+    EXPECT_FALSE(ParsePaper(bad, error)) << bad;
+  }
+  EXPECT_EQ(PageStartCommands(*a4), (std::vector<uint32_t>{260, 204, 248, 250}));
+  EXPECT_EQ(PageEndCommands(), (std::vector<uint32_t>{270}));
+  EXPECT_EQ(FormatOf(ColorMode::kMono).callbackId, 3u);
+  EXPECT_EQ(FormatOf(ColorMode::kGray).bitCount, 8);
+  EXPECT_EQ(FormatOf(ColorMode::kColor).dmColor, 2);
+}
+
+TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
+  std::string error;
+  const auto a4 = ComputeLayout(Paper{"A4", 2100, 2970}, 600, false, error);
+  ASSERT_TRUE(a4) << error;
+  EXPECT_EQ(a4->sheetWidth, 4960u);
+  EXPECT_EQ(a4->sheetLength, 7015u);
+  EXPECT_EQ(a4->offsetX, 100u);
+  EXPECT_EQ(a4->surfaceWidth, 4760u);
+  EXPECT_EQ(a4->surfaceHeight, 6815u);
+  const auto landscape = ComputeLayout(Paper{"Letter", 2159, 2794}, 300, true, error);
+  ASSERT_TRUE(landscape);
+  EXPECT_EQ(landscape->sheetWidth, 2550u);
+  EXPECT_EQ(landscape->surfaceWidth, 3300u - 100u);
+  EXPECT_EQ(landscape->surfaceHeight, 2550u - 100u);
+  EXPECT_FALSE(ComputeLayout(Paper{"tiny", 50, 50}, 50, false, error));
+  EXPECT_NE(error.find("no printable area"), std::string::npos);
+  EXPECT_FALSE(ComputeLayout(Paper{"long", 2970, 12000}, 2400, true, error));
+  EXPECT_NE(error.find("at most 65504"), std::string::npos);
+}
+
+// A page of one row pattern, so each band's content is known.
+class PatternPage final : public PageSource {
+ public:
+  PatternPage(uint32_t width, uint32_t height, std::vector<uint8_t> rgb)
+      : PageSource(width, height), rgb_(std::move(rgb)) {}
+  void Row(uint32_t y, uint8_t* rgb) const override {
+    std::fill(rgb, rgb + 3 * width(), 255);
+    if (y == 1) std::copy(rgb_.begin(), rgb_.end(), rgb);
+  }
+
+ private:
+  std::vector<uint8_t> rgb_;
+};
+
+TEST(BandBuilderTest, OneBitBandsAreWhiteWhereTheBitIsOne) {
+  const PatternPage page(10, 2, {0, 0, 0, 255, 255, 255, 0, 0, 0});
+  HostBand band;
+  BuildBand(page, ColorMode::kMono, 0, 2, 600, band);
+  EXPECT_EQ(band.header.biBitCount, 1);
+  EXPECT_EQ(band.header.biWidth, 10);
+  EXPECT_EQ(band.header.biHeight, 2);
+  EXPECT_EQ(band.header.biSizeImage, 8u);  // rows of 4 bytes
+  EXPECT_FALSE(band.blank);
+  EXPECT_EQ(band.bits, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x5F, 0xFF, 0xFF, 0xFF}));
+  BuildBand(page, ColorMode::kMono, 0, 1, 600, band);
+  EXPECT_TRUE(band.blank);
+  EXPECT_EQ(band.bits, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(BandBuilderTest, GrayAndColourRowsArePaddedWithWhite) {
+  const PatternPage page(3, 2, {10, 20, 30, 255, 255, 255, 1, 2, 3});
+  HostBand gray;
+  BuildBand(page, ColorMode::kGray, 1, 1, 600, gray);
+  EXPECT_EQ(gray.header.biSizeImage, 4u);
+  EXPECT_EQ(gray.bits, (std::vector<uint8_t>{18, 255, 2, 255}));
+  EXPECT_FALSE(gray.blank);
+  HostBand color;
+  BuildBand(page, ColorMode::kColor, 0, 2, 600, color);
+  EXPECT_EQ(color.header.biBitCount, 24);
+  EXPECT_EQ(color.header.biSizeImage, 24u);  // 9 bytes padded to 12, two rows
+  const std::vector<uint8_t> second(color.bits.begin() + 12, color.bits.end());
+  EXPECT_EQ(second, (std::vector<uint8_t>{30, 20, 10, 255, 255, 255, 3, 2, 1, 255, 255, 255}));  // blue, green, red
+  BuildBand(page, ColorMode::kColor, 0, 1, 600, color);
+  EXPECT_TRUE(color.blank);
+}
+
+TEST(BandBuilderTest, DitherKeepsBlackAndWhiteAndHalvesMiddleGray) {
+  int inked = 0;
+  for (uint32_t y = 0; y < 8; ++y) {
+    for (uint32_t x = 0; x < 8; ++x) {
+      EXPECT_TRUE(InkAt(0, x, y));
+      EXPECT_FALSE(InkAt(255, x, y));
+      inked += InkAt(128, x, y) ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(inked, 32);
+}
+
+std::string OptionsError(const std::vector<std::string>& args) {
+  PrintOptions options;
+  std::string error;
+  EXPECT_FALSE(ParsePrintOptions(args, options, error));
+  return error;
+}
+
+TEST(PrintOptionsTest, DefaultsAndEveryOption) {
+  PrintOptions options;
+  std::string error;
+  ASSERT_TRUE(ParsePrintOptions({"-o", "job.bin"}, options, error)) << error;
+  EXPECT_TRUE(options.picture.empty());
+  EXPECT_EQ(options.mode, ColorMode::kColor);
+  EXPECT_EQ(options.dpi, 600u);
+  EXPECT_EQ(options.paper.name, "A4");
+  EXPECT_EQ(options.bandHeight, 128u);
+  EXPECT_FALSE(options.osVersion);
+  ASSERT_TRUE(
+      ParsePrintOptions({"page.pbm", "-o", "j", "--mode=mono", "--dpi", "300", "--paper", "B5", "--orientation",
+                         "landscape", "--rotate180", "--band-height", "7", "--os-version", "5.0", "--plugin", "x.so"},
+                        options, error))
+      << error;
+  EXPECT_EQ(options.picture, "page.pbm");
+  EXPECT_EQ(options.mode, ColorMode::kMono);
+  EXPECT_EQ(options.dpi, 300u);
+  EXPECT_EQ(options.paper.widthTenths, 1820);
+  EXPECT_TRUE(options.landscape);
+  EXPECT_TRUE(options.rotate180);
+  EXPECT_EQ(options.bandHeight, 7u);
+  EXPECT_EQ(options.osVersion, std::make_pair(5u, 0u));
+  EXPECT_EQ(options.plugin, "x.so");
+}
+
+TEST(PrintOptionsTest, BadOptionsAreNamed) {
+  EXPECT_EQ(OptionsError({}), "print needs -o JOB");
+  EXPECT_EQ(OptionsError({"-o", "j", "--mode", "sepia"}), "--mode must be mono, gray or color");
+  EXPECT_EQ(OptionsError({"-o", "j", "--dpi", "600x"}), "--dpi must be a whole number from 50 to 4800");
+  EXPECT_EQ(OptionsError({"-o", "j", "--dpi", "10"}), "--dpi must be a whole number from 50 to 4800");
+  EXPECT_EQ(OptionsError({"-o", "j", "--band-height", "0"}),
+            "--band-height must be a whole number of rows from 1 to 65535");
+  EXPECT_EQ(OptionsError({"-o", "j", "--os-version", "6"}), "--os-version must be MAJOR.MINOR, as 5.0 or 6.1");
+  EXPECT_EQ(OptionsError({"-o", "j", "--orientation", "up"}), "--orientation must be portrait or landscape");
+  EXPECT_EQ(OptionsError({"-o", "j", "--colour"}), "unknown option --colour");
+  EXPECT_EQ(OptionsError({"-o"}), "option -o needs a value");
+  EXPECT_EQ(OptionsError({"-o", "j", "-o", "k"}), "option -o given twice");
+  EXPECT_EQ(OptionsError({"a.pbm", "b.pbm", "-o", "j"}), "print takes one picture at most");
+  EXPECT_NE(OptionsError({"-o", "j", "--paper", "A9"}).find("unknown paper"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kav::tools

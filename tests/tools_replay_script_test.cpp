@@ -1,0 +1,167 @@
+// The replay script: everything a script may say, and the one-line refusal
+// that names the call's index and field for each rule it can break.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "kavhost/replay_command.h"
+#include "kavhost/replay_script.h"
+
+namespace kav::tools {
+namespace {
+
+ReplayScript Parse(const std::string& text, const std::string& folder = ".") {
+  ReplayScript script;
+  std::string error;
+  EXPECT_TRUE(ParseReplayScript(text, folder, script, error)) << error;
+  return script;
+}
+
+std::string Refusal(const std::string& text) {
+  ReplayScript script;
+  std::string error;
+  EXPECT_FALSE(ParseReplayScript(text, ".", script, error)) << "accepted: " << text;
+  return error;
+}
+
+// One call inside an otherwise empty script.
+std::string Call(const std::string& body) {
+  return "{\"calls\": [{\"call\": \"CommandCallback\", \"id\": 1},\n" + body + "]}";
+}
+
+TEST(ReplayScriptTest, ReadsTheDeviceAndEveryCall) {
+  const ReplayScript script = Parse(R"({
+    "os_version": [6, 1],
+    "devmode": {"dmColor": 2, "dmPaperWidth": 2100, "dmPaperLength": 2970, "dmPrintQuality": 600},
+    "phys_offset": [100, -118],
+    "settings": {"Orientation": "PORTRAIT", "Rotation": "FALSE"},
+    "calls": [
+      {"call": "CommandCallback", "id": 250},
+      {"call": "ImageProcessing", "callback": 3, "bit_count": 1, "width": 9, "height": 2, "offset": [0, 600],
+       "blank": true, "data_hex": "00ff0000 0102 0304"},
+      {"call": "ImageProcessing", "callback": 2, "bit_count": 24, "width": 1, "height": 1, "size_image": 3,
+       "data_hex": "AABBCC"},
+      {"call": "SetDevMode", "dmColor": 1, "dmYResolution": -3},
+      {"call": "SetSetting", "feature": "Rotation", "keyword": "TRUE"},
+      {"call": "SetSetting", "feature": "Rotation", "keyword": null},
+      {"call": "FailWrite", "nth": 3},
+      {"call": "FailSettings", "on": true},
+      {"call": "ResetDevice"}
+    ]
+  })");
+  EXPECT_EQ(script.osVersion, std::make_pair(6u, 1u));
+  EXPECT_EQ(script.devmode.values.at("dmPrintQuality"), 600);
+  EXPECT_EQ(script.physOffset, std::make_pair(100, -118));
+  EXPECT_EQ(script.settings.at("Orientation"), "PORTRAIT");
+  ASSERT_EQ(script.calls.size(), 9u);
+  EXPECT_EQ(script.calls[0].id, 250u);
+  const ScriptCall& band = script.calls[1];
+  EXPECT_EQ(band.kind, ScriptCall::Kind::kImageProcessing);
+  EXPECT_EQ(band.id, 3u);
+  EXPECT_EQ(band.sizeImage, 8u);  // rows of 4 bytes by default
+  EXPECT_EQ(band.offsetY, 600);
+  EXPECT_TRUE(band.blank);
+  EXPECT_EQ(band.data, (std::vector<uint8_t>{0, 0xFF, 0, 0, 1, 2, 3, 4}));
+  EXPECT_EQ(script.calls[2].sizeImage, 3u);
+  EXPECT_FALSE(script.calls[2].blank);
+  EXPECT_EQ(script.calls[3].devmode.values.at("dmYResolution"), -3);
+  EXPECT_EQ(script.calls[4].keyword, "TRUE");
+  EXPECT_FALSE(script.calls[5].keyword);
+  EXPECT_EQ(script.calls[6].nth, 3u);
+  EXPECT_TRUE(script.calls[7].on);
+  EXPECT_EQ(script.calls[8].kind, ScriptCall::Kind::kResetDevice);
+}
+
+TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScript) {
+  const std::string name = "replay_script_test_band.bin";
+  {
+    std::ofstream file(name, std::ios::binary);
+    file.write("\x01\x02\x03\x04", 4);
+  }
+  const ReplayScript script = Parse(Call(R"({"call": "ImageProcessing", "callback": 1, "bit_count": 8, "width": 2,
+      "height": 1, "data_file": ")" + name +
+                                         "\"}"));
+  EXPECT_EQ(script.calls[1].data, (std::vector<uint8_t>{1, 2, 3, 4}));
+  ReplayScript other;
+  std::string error;
+  EXPECT_FALSE(ParseReplayScript(Call(R"({"call": "ImageProcessing", "callback": 1, "bit_count": 8, "width": 2,
+      "height": 1, "data_file": ")" + name +
+                                      "\"}"),
+                                 "no-such-folder", other, error));
+  EXPECT_NE(error.find("calls[1] (ImageProcessing): field \"data_file\": cannot open no-such-folder/"),
+            std::string::npos)
+      << error;
+  std::remove(name.c_str());
+}
+
+TEST(ReplayScriptTest, RefusalsNameTheCallAndTheField) {
+  const std::string band = R"({"call": "ImageProcessing", "callback": 3, "bit_count": 1, "width": 32, "height": 1, )";
+  struct Case {
+    std::string script;
+    std::string error;
+  } cases[] = {
+      {Call(band + R"("data_hex": "00"})"),
+       "calls[1] (ImageProcessing): field \"data_hex\": holds 1 bytes; size_image is 4 (line 2, column 98)"},
+      {Call(band + R"("size_image": 6, "data_hex": "0000"})"),
+       "calls[1] (ImageProcessing): field \"data_hex\": holds 2 bytes; size_image is 6 (line 2, column 115)"},
+      {Call(band + R"("size_image": 3, "data_hex": "000000"})"),
+       "calls[1] (ImageProcessing): field \"size_image\": is smaller than the 4 bytes of the rows' pixels (line 2, "
+       "column 100)"},
+      {Call(band + R"("data_hex": "0g000000"})"),
+       "calls[1] (ImageProcessing): field \"data_hex\": is not pairs of hex digits (at character 0) (line 2, column "
+       "98)"},
+      {Call(band + R"("data_hex": "00000000", "data_file": "x"})"),
+       "calls[1] (ImageProcessing): field \"data_file\": given together with data_hex (line 2, column 123)"},
+      {Call(band + "\"offset\": [1], \"data_hex\": \"00000000\"}"),
+       "calls[1] (ImageProcessing): field \"offset\": must hold two whole numbers from -2147483648 to 2147483647 "
+       "(line 2, column 96)"},
+      {Call(band + "\"colour\": 1, \"data_hex\": \"00000000\"}"),
+       "calls[1] (ImageProcessing): field \"colour\": is not a field of this entry (line 2, column 96)"},
+      {Call(band + "\"blank\": 1, \"data_hex\": \"00000000\"}"),
+       "calls[1] (ImageProcessing): field \"blank\": must be a boolean, not a number (line 2, column 95)"},
+      {Call(R"({"call": "ImageProcessing", "callback": 3, "bit_count": 2, "width": 1, "height": 1, "data_hex": "00"})"),
+       "calls[1] (ImageProcessing): field \"bit_count\": must be 1, 4, 8, 16, 24 or 32 (line 2, column 57)"},
+      {Call(R"({"call": "ImageProcessing", "callback": 3, "bit_count": 1, "width": 0, "height": 1, "data_hex": "00"})"),
+       "calls[1] (ImageProcessing): field \"width\": must be a whole number from 1 to 16777216 (line 2, column 69)"},
+      {Call(R"({"call": "ImageProcessing", "callback": 3, "bit_count": 1, "height": 1, "data_hex": "00"})"),
+       "calls[1] (ImageProcessing): field \"width\" is missing (line 2, column 1)"},
+      {Call(R"({"call": "CommandCallback", "id": -1})"),
+       "calls[1] (CommandCallback): field \"id\": must be a whole number from 0 to 4294967295 (line 2, column 35)"},
+      {Call(R"({"call": "CommandCallback", "id": 2.5})"),
+       "calls[1] (CommandCallback): field \"id\": must be a whole number from 0 to 4294967295 (line 2, column 35)"},
+      {Call(R"({"call": "Print"})"), "calls[1]: field \"call\": unknown call \"Print\" (line 2, column 10)"},
+      {Call(R"({"id": 3})"), "calls[1]: field \"call\" must name the call (line 2, column 1)"},
+      {Call("[]"), "calls[1]: must be an object (line 2, column 1)"},
+      {Call(R"({"call": "FailWrite", "nth": 0})"),
+       "calls[1] (FailWrite): field \"nth\": must be a whole number from 1 to 4294967295 (line 2, column 30)"},
+      {Call(R"({"call": "FailSettings"})"), "calls[1] (FailSettings): field \"on\" is missing (line 2, column 1)"},
+      {Call(R"({"call": "SetDevMode"})"), "calls[1] (SetDevMode): sets no device-mode member (line 2, column 1)"},
+      {Call(R"({"call": "SetDevMode", "dmColor": 40000})"),
+       "calls[1] (SetDevMode): field \"dmColor\": must be a whole number from -32768 to 32767 (line 2, column 35)"},
+      {Call(R"({"call": "SetSetting", "feature": "Rotation"})"),
+       "calls[1] (SetSetting): field \"keyword\" is missing (line 2, column 1)"},
+      {Call(R"({"call": "ResetDevice", "now": true})"),
+       "calls[1] (ResetDevice): field \"now\": is not a field of this entry (line 2, column 32)"},
+      {R"({"calls": [], "devmode": {"dmColour": 1}})",
+       "the script's devmode: field \"dmColour\": is not a field of this entry (line 1, column 39)"},
+      {R"({"calls": [], "settings": {"Rotation": true}})",
+       "the script: field \"settings\": the keyword of \"Rotation\" must be a string (line 1, column 40)"},
+      {R"({"calls": [], "os_version": [6]})",
+       "the script: field \"os_version\": must hold two whole numbers from 0 to 1000 (line 1, column 29)"},
+      {R"({"calls": {}})", "the script: field \"calls\": must be an array, not an object (line 1, column 11)"},
+      {R"({"call": []})", "the script: field \"calls\" is missing (line 1, column 1)"},
+      {R"([1, 2])", "the script must be a JSON object (line 1, column 1)"},
+      {"{\"calls\": [\n  {\"call\": \"ResetDevice\",}\n]}",
+       "line 2, column 26 (byte 37): expected a member name in double quotes"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Refusal(c.script), c.error);
+}
+
+TEST(ReplayScriptTest, TheWriteListShowsEveryCallAndMarksRefusedOnes) {
+  const std::vector<WriteCall> writes = {{{0x45, 0x63, 0x01, 0x14}, true}, {{0x2B}, false}, {{}, true}};
+  EXPECT_EQ(WriteListText(writes), "4 45630114\n1 2b failed\n0 \n");
+}
+
+}  // namespace
+}  // namespace kav::tools

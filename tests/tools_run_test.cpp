@@ -1,0 +1,401 @@
+// kavhost and kavjob end to end, in-process, through the render library
+// built beside the tests: pictures printed and decoded back, the command
+// sequence around a page, and bad input of every kind.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "job/band_decoders.h"
+#include "job/job_inspect.h"
+#include "job/kavjob_command.h"
+#include "kavhost/kavhost_command.h"
+#include "platform/standin.h"
+#include "support/files.h"
+#include "support/image.h"
+
+namespace kav::tools {
+namespace {
+
+struct ToolRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Host(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  ToolRun run;
+  run.code = RunKavHost(args, out, err, false);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+ToolRun Job(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  ToolRun run;
+  run.code = RunKavJob(args, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+}
+
+// A PNM file of the picture in the given form: P1 to P6.
+void WritePnm(const std::string& path, const Image& picture, int form) {
+  std::string text = "P" + std::to_string(form) + "\n# test page\n" + std::to_string(picture.width) + " " +
+                     std::to_string(picture.height) + "\n";
+  if (form != 1 && form != 4) text += "255\n";
+  for (uint32_t y = 0; y < picture.height; ++y) {
+    const uint8_t* row = picture.Row(y);
+    if (form == 4) {
+      std::string packed((picture.width + 7) / 8, '\0');
+      for (uint32_t x = 0; x < picture.width; ++x) {
+        if (row[x] == 0) packed[x / 8] = static_cast<char>(packed[x / 8] | (0x80 >> (x % 8)));
+      }
+      text += packed;
+    } else if (form == 5 || form == 6) {
+      text.append(reinterpret_cast<const char*>(row), picture.RowBytes());
+    } else {
+      for (size_t i = 0; i < picture.RowBytes(); ++i) {
+        text += form == 1 ? (row[i] == 0 ? "1" : "0") : std::to_string(row[i]) + " ";
+      }
+      text += "\n";
+    }
+  }
+  WriteText(path, text);
+}
+
+Image Pattern(uint32_t width, uint32_t height, uint32_t channels, bool bilevel) {
+  Image picture(width, height, channels);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      uint8_t* p = picture.Row(y) + x * channels;
+      if (bilevel) {
+        p[0] = (x * y) % 7 == 0 || x == width - 1 || y == 0 ? 0 : 255;
+      } else if (channels == 1) {
+        p[0] = y < 4 ? 255 : static_cast<uint8_t>(x + 2 * y);
+      } else {
+        p[0] = static_cast<uint8_t>(3 * x);
+        p[1] = static_cast<uint8_t>(5 * y);
+        p[2] = static_cast<uint8_t>(x ^ y);
+      }
+    }
+  }
+  return picture;
+}
+
+// Pixel noise across the whole width, which the row codec cannot shrink.
+Image Noise(uint32_t width, uint32_t height) {
+  Image picture(width, height, 1);
+  uint32_t state = 12345;
+  for (uint8_t& pixel : picture.pixels) {
+    state = state * 1103515245u + 12345u;
+    pixel = (state >> 16) & 1 ? 0 : 255;
+  }
+  return picture;
+}
+
+Image ReadPage(const std::string& path) {
+  Image page;
+  std::string error;
+  EXPECT_TRUE(ReadImageFile(path, page, error)) << error;
+  return page;
+}
+
+JobSummary SummaryOf(const std::string& job) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(ReadWholeFile(job, bytes, error)) << error;
+  const JobReading reading = ReadJob(bytes.data(), bytes.size());
+  EXPECT_TRUE(reading.ok) << reading.error;
+  return Summarize(reading.items);
+}
+
+// The printable area of the test page: 40 x 30 mm at 300 dpi less the margins.
+constexpr uint32_t kAreaWidth = 372;
+constexpr uint32_t kAreaHeight = 254;
+
+// The picture's pixels at the page's top-left corner and paper white
+// elsewhere, but for the columns that 1-bit records add to the printable
+// area's width to make it a multiple of 32 pixels: the plug-in sends them as
+// ink, and they are left unchecked here.
+::testing::AssertionResult SamePixels(const Image& picture, const Image& page) {
+  if (page.width < picture.width || page.height < picture.height) {
+    return ::testing::AssertionFailure() << "page " << page.width << "x" << page.height << " smaller than the picture";
+  }
+  const Image expected = ConvertChannels(picture, page.channels);
+  for (uint32_t y = 0; y < page.height; ++y) {
+    for (uint32_t x = 0; x < page.width; ++x) {
+      if (y < kAreaHeight && x >= kAreaWidth && x < (kAreaWidth + 31) / 32 * 32) continue;
+      for (uint32_t c = 0; c < page.channels; ++c) {
+        const bool inside = x < picture.width && y < picture.height;
+        const uint8_t want = inside ? expected.Row(y)[x * page.channels + c] : 255;
+        const uint8_t got = page.Row(y)[x * page.channels + c];
+        if (got != want) {
+          return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") channel " << c << ": got "
+                                               << int(got) << " (" << int(want) << ")";
+        }
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+double Psnr(const Image& picture, const Image& page) {
+  const Image expected = ConvertChannels(picture, page.channels);
+  double squares = 0;
+  for (uint32_t y = 0; y < picture.height; ++y) {
+    for (size_t i = 0; i < expected.RowBytes(); ++i) {
+      const double d = double(expected.Row(y)[i]) - page.Row(y)[i];
+      squares += d * d;
+    }
+  }
+  const double mean = squares / (double(picture.height) * expected.RowBytes());
+  return mean == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+class ToolRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override { standin::Reset(); }
+  void TearDown() override { standin::Reset(); }
+
+  // A small page keeps the runs fast: 40 x 30 mm at 300 dpi is 472 x 354
+  // pixels, with a printable area of 372 x 254.
+  std::vector<std::string> Print(const std::string& picture, const std::string& job, const std::string& mode) {
+    std::vector<std::string> args = {"print",   picture, "-o",    job,   "--mode",        mode,
+                                     "--paper", "40x30", "--dpi", "300", "--band-height", "32"};
+    if (picture.empty()) args.erase(args.begin() + 1);
+    return args;
+  }
+
+  // Prints the picture and decodes the job; the page as kavjob rebuilt it.
+  Image PrintAndDecode(const std::string& name, const std::vector<std::string>& extra, const std::string& mode,
+                       JobSummary* summary = nullptr) {
+    std::vector<std::string> args = Print(name, name + ".job", mode);
+    args.insert(args.end(), extra.begin(), extra.end());
+    const ToolRun print = Host(args);
+    EXPECT_EQ(print.code, 0) << print.err;
+    if (summary != nullptr) *summary = SummaryOf(name + ".job");
+    const ToolRun decode = Job({"decode", name + ".job", "-o", name + ".pnm"});
+    EXPECT_EQ(decode.code, 0) << decode.err;
+    EXPECT_EQ(decode.err, "");
+    return ReadPage(name + ".pnm");
+  }
+};
+
+TEST_F(ToolRunTest, BitmapsComeBackExactlyThroughTheCompressedPath) {
+  const Image picture = Pattern(300, 200, 1, true);
+  for (int form : {1, 4}) {
+    const std::string name = "roundtrip_p" + std::to_string(form) + ".pbm";
+    WritePnm(name, picture, form);
+    JobSummary summary;
+    const Image page = PrintAndDecode(name, {}, "mono", &summary);
+    EXPECT_TRUE(SamePixels(picture, page)) << name;
+    EXPECT_GT(summary.records["1-bit compressed"].items, 0u);
+    EXPECT_EQ(summary.records.count("1-bit raw"), 0u);
+  }
+}
+
+TEST_F(ToolRunTest, NoiseGoesOutRawAndComesBackExactly) {
+  const Image picture = Noise(kAreaWidth, 100);
+  WritePnm("roundtrip_noise.pbm", picture, 4);
+  JobSummary summary;
+  const Image page = PrintAndDecode("roundtrip_noise.pbm", {}, "mono", &summary);
+  EXPECT_TRUE(SamePixels(picture, page));
+  EXPECT_GT(summary.records["1-bit raw"].items, 0u);
+}
+
+TEST_F(ToolRunTest, GraymapsAndPixmapsComeBackExactlyThroughTheRawPath) {
+  if (!standin::Available()) GTEST_SKIP() << "the system's own version decides JPEG on Windows";
+  struct Case {
+    int form;
+    uint32_t channels;
+    const char* mode;
+    const char* kind;
+  } cases[] = {{2, 1, "gray", "gray raw"},
+               {5, 1, "gray", "gray raw"},
+               {3, 3, "color", "colour raw"},
+               {6, 3, "color", "colour raw"}};
+  for (const Case& c : cases) {
+    const Image picture = Pattern(201, 150, c.channels, false);
+    const std::string name = "roundtrip_p" + std::to_string(c.form) + (c.channels == 1 ? ".pgm" : ".ppm");
+    WritePnm(name, picture, c.form);
+    JobSummary summary;
+    const Image page = PrintAndDecode(name, {"--os-version", "5.0"}, c.mode, &summary);
+    EXPECT_TRUE(SamePixels(picture, page)) << name;
+    EXPECT_EQ(summary.records.size(), 1u) << name;
+    EXPECT_GT(summary.records[c.kind].items, 0u) << name;
+  }
+}
+
+TEST_F(ToolRunTest, JpegBandsComeBackWithinThirtyDecibels) {
+  if (!standin::Available() || !JpegDecodingAvailable()) GTEST_SKIP() << "JPEG bands are checked on Linux";
+  for (uint32_t channels : {1u, 3u}) {
+    // A smooth picture, as photographs are; JPEG is meant for them.
+    Image picture(240, 160, channels);
+    for (uint32_t y = 0; y < picture.height; ++y) {
+      for (uint32_t x = 0; x < picture.width; ++x) {
+        const uint32_t levels[3] = {x * 255 / 239, y * 255 / 159, (x + y) * 255 / 398};
+        for (uint32_t c = 0; c < channels; ++c) picture.Row(y)[x * channels + c] = static_cast<uint8_t>(levels[c]);
+      }
+    }
+    const std::string name = channels == 1 ? "roundtrip_jpeg.pgm" : "roundtrip_jpeg.ppm";
+    WritePnm(name, picture, channels == 1 ? 5 : 6);
+    JobSummary summary;
+    const Image page = PrintAndDecode(name, {"--os-version", "6.1"}, channels == 1 ? "gray" : "color", &summary);
+    EXPECT_GT(summary.records["JPEG"].items, 0u) << name;
+    EXPECT_GT(Psnr(picture, page), 30.0) << name;
+  }
+}
+
+TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
+  ASSERT_EQ(Host(Print("", "commands.job", "mono")).code, 0);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(ReadWholeFile("commands.job", bytes, error));
+  const JobReading reading = ReadJob(bytes.data(), bytes.size());
+  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_GE(reading.items.size(), 5u);
+  EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
+  EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
+  EXPECT_EQ(reading.items[1].colour, 1);  // monochrome
+  EXPECT_EQ(reading.items[1].code, 0x14);
+  EXPECT_EQ(reading.items[2].kind, ItemKind::kPaper);
+  EXPECT_EQ(reading.items[2].values[0], 40.0f);
+  EXPECT_EQ(reading.items[2].values[1], 30.0f);
+  EXPECT_EQ(reading.items[3].kind, ItemKind::kPlacement);
+  EXPECT_EQ(reading.items[3].values[0], 0.24f);  // 300 dpi
+  EXPECT_EQ(reading.items.back().kind, ItemKind::kEndPage);
+  // The decoded page is the sheet.
+  ASSERT_EQ(Job({"decode", "commands.job", "-o", "commands.pnm"}).code, 0);
+  const Image page = ReadPage("commands.pnm");
+  EXPECT_EQ(page.width, 472u);
+  EXPECT_EQ(page.height, 354u);
+
+  // A sheet with a command of its own, and landscape turning the page.
+  ASSERT_EQ(Host({"print", "-o", "fixed.job", "--mode", "mono", "--paper", "114x162", "--dpi", "100", "--orientation",
+                  "landscape"})
+                .code,
+            0);
+  ASSERT_TRUE(ReadWholeFile("fixed.job", bytes, error));
+  const JobReading fixed = ReadJob(bytes.data(), bytes.size());
+  ASSERT_TRUE(fixed.ok) << fixed.error;
+  ASSERT_GE(fixed.items.size(), 4u);
+  EXPECT_EQ(fixed.items[2].values[0], 114.0f);
+  EXPECT_EQ(fixed.items[2].values[1], 162.0f);
+  EXPECT_EQ(fixed.items[3].values[0], 0.0f);  // landscape placement
+  ASSERT_EQ(Job({"decode", "fixed.job", "-o", "fixed.pnm"}).code, 0);
+  const Image turned = ReadPage("fixed.pnm");
+  EXPECT_EQ(turned.width, 637u);   // 162 mm at 100 dpi
+  EXPECT_EQ(turned.height, 448u);  // 114 mm
+}
+
+TEST_F(ToolRunTest, BlankBandsAreFlaggedAndSendNothing) {
+  Image picture(100, 40, 1);  // ink in the first band only
+  picture.Row(3)[7] = 0;
+  WritePnm("blank.pgm", picture, 5);
+  const ToolRun print = Host(Print("blank.pgm", "blank.job", "mono"));
+  ASSERT_EQ(print.code, 0) << print.err;
+  // 254 rows in bands of 32: 8 bands, 7 of them blank.
+  EXPECT_NE(print.out.find("page 1: 8 bands (7 blank)"), std::string::npos) << print.out;
+  EXPECT_EQ(SummaryOf("blank.job").RecordCount(), 1u);
+}
+
+// A failed run: the exit code and exactly one line on stderr.
+void ExpectOneLineFailure(const ToolRun& run, int code, const std::string& start) {
+  EXPECT_EQ(run.code, code) << run.err;
+  EXPECT_EQ(run.err.rfind(start, 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+TEST_F(ToolRunTest, BadInputToKavhostEndsWithOneLine) {
+  ExpectOneLineFailure(Host({"print", "missing.pbm", "-o", "x.job"}), 1, "kavhost: cannot open missing.pbm");
+  ExpectOneLineFailure(Host({"print", ".", "-o", "x.job"}), 1, "kavhost: . is a folder, not a file");
+  WriteText("garbage.pnm", "this is not a picture");
+  ExpectOneLineFailure(Host({"print", "garbage.pnm", "-o", "x.job"}), 1,
+                       "kavhost: garbage.pnm: not a PNM file (no P1 to P6 signature)");
+  WriteText("truncated.pgm", "P5 10 10 255\nabc");
+  ExpectOneLineFailure(Host({"print", "truncated.pgm", "-o", "x.job"}), 1,
+                       "kavhost: truncated.pgm: PNM file truncated");
+  WriteText("broken.png", std::string("\x89PNG\r\n\x1A\n", 8) + "nonsense");
+  ExpectOneLineFailure(
+      Host({"print", "broken.png", "-o", "x.job"}), 1,
+      PngDecodingAvailable() ? "kavhost: broken.png: unreadable PNG" : "kavhost: broken.png: this build reads no PNG");
+  ExpectOneLineFailure(Host({"print", "-o", "x.job", "--plugin", "no-such-plugin"}), 1,
+                       "kavhost: cannot load the plug-in library no-such-plugin");
+  ExpectOneLineFailure(Host({"print", "-o", "x.job", "--dpi", "many"}), 2, "kavhost: --dpi must be");
+  ExpectOneLineFailure(Host({"scan"}), 2, "kavhost: unknown command scan");
+  ExpectOneLineFailure(Host({}), 2, "kavhost: no command given");
+  ExpectOneLineFailure(Host({"replay", "-o", "x.job"}), 2, "kavhost: replay needs a script");
+  EXPECT_FALSE(Exists("x.job"));
+}
+
+TEST_F(ToolRunTest, RefusedScriptsWriteNothing) {
+  WriteText(
+      "bad_band.json",
+      R"({"calls": [{"call": "ImageProcessing", "callback": 3, "bit_count": 1, "width": 8, "height": 2, "data_hex": "00"}]})");
+  ExpectOneLineFailure(Host({"replay", "bad_band.json", "-o", "refused.job", "--writes", "refused.writes"}), 1,
+                       "kavhost: bad_band.json: calls[0] (ImageProcessing): field \"data_hex\": holds 1 bytes");
+  WriteText("bad_json.json", "{\"calls\": [");
+  ExpectOneLineFailure(Host({"replay", "bad_json.json", "-o", "refused.job"}), 1,
+                       "kavhost: bad_json.json: line 1, column 12 (byte 11)");
+  ExpectOneLineFailure(Host({"replay", "missing.json", "-o", "refused.job"}), 1, "kavhost: cannot open missing.json");
+  EXPECT_FALSE(Exists("refused.job"));
+  EXPECT_FALSE(Exists("refused.writes"));
+}
+
+TEST_F(ToolRunTest, ReplayListsEveryWriteAndTheJobHoldsTheAcceptedOnes) {
+  WriteText("failing.json", R"({"calls": [
+    {"call": "CommandCallback", "id": 260},
+    {"call": "FailWrite", "nth": 1},
+    {"call": "CommandCallback", "id": 227},
+    {"call": "CommandCallback", "id": 270}]})");
+  const ToolRun run = Host({"replay", "failing.json", "-o", "failing.job", "--writes", "failing.writes"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "replayed 4 calls: 3 writes (1 failed), 6 bytes -> failing.job\n");
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(ReadWholeFile("failing.writes", bytes, error));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "4 46424544\n1 2b failed\n2 4542\n");
+  ASSERT_TRUE(ReadWholeFile("failing.job", bytes, error));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "FBEDEB");
+}
+
+TEST_F(ToolRunTest, BadInputToKavjobEndsWithOneLine) {
+  WriteText("not_a_job.bin", "<html>");
+  ExpectOneLineFailure(Job({"inspect", "not_a_job.bin"}), 1,
+                       "kavjob: not_a_job.bin: byte 0: the byte 0x3c is no command the plug-in sends");
+  ExpectOneLineFailure(Job({"decode", "not_a_job.bin", "-o", "x.png"}), 1, "kavjob: not_a_job.bin: byte 0:");
+  WriteText("cut.job", std::string("FBED\x45\x63\x02", 7));
+  ExpectOneLineFailure(Job({"inspect", "cut.job"}), 1, "kavjob: cut.job: byte 4: Ec command cut short");
+  WriteText("empty.job", "FBED");
+  ExpectOneLineFailure(Job({"decode", "empty.job", "-o", "x.png"}), 1, "kavjob: empty.job: the job holds no page");
+  ExpectOneLineFailure(Job({"inspect", "missing.job"}), 1, "kavjob: cannot open missing.job");
+  ExpectOneLineFailure(Job({"decode", "empty.job", "-o", "x.bmp"}), 2, "kavjob: x.bmp: name the page file");
+  ExpectOneLineFailure(Job({"decode", "empty.job"}), 2, "kavjob: decode needs -o PAGE.png");
+  ExpectOneLineFailure(Job({"list", "empty.job"}), 2, "kavjob: unknown command list");
+  EXPECT_FALSE(Exists("x.png"));
+}
+
+TEST_F(ToolRunTest, StringsListsTheUiLibrarysDisplayStrings) {
+  const ToolRun run = Host({"strings"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 178);
+  EXPECT_EQ(run.out.rfind("288\t\xE3\x81\x99\xE3\x82\x8B\n", 0), 0u);               // the first id: "yes"
+  EXPECT_NE(run.out.find("\n298\t\xE3\x81\xAA\xE3\x81\x97\n"), std::string::npos);  // "none"
+  ExpectOneLineFailure(Host({"strings", "--plugin", "no-such-ui"}), 1,
+                       "kavhost: cannot load the plug-in library no-such-ui");
+}
+
+}  // namespace
+}  // namespace kav::tools
