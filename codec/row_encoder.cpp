@@ -8,15 +8,17 @@
 
 #include "codec/compress_state.h"
 #include "codec/row_scan.h"
+#include "codec/stream_format.h"
 
 namespace kav {
 namespace {
 
-constexpr uint8_t kRepeatItem = 0x00;
-constexpr uint8_t kBlankRunItem = 0x01;
+using stream::kBlankRunItem;
+using stream::kCountContinues;
+using stream::kOffsetEscape;
+using stream::kRepeatItem;
+
 constexpr uint32_t kMaxLiterals = 8;
-constexpr uint32_t kOffsetEscape = 31;
-constexpr uint32_t kCountContinues = 255;
 
 // Clears the bits beyond the width in the row's last byte.
 void MaskLastByte(const CompressState& state, uint8_t* row, uint32_t rowBytes) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "codec/include/kavcmp.h"
+#include "codec_functions.h"
 #include "fuzz_input.h"
 #include "host/plugin_library.h"
 #include "kavcmp_decoder.h"
@@ -16,32 +16,21 @@ namespace {
 
 struct Codec {
   kav::host::PluginLibrary library;
-  decltype(&kavcmp_LoadCompress) load = nullptr;
-  decltype(&kavcmp_InitBitmap) init = nullptr;
-  decltype(&kavcmp_CompressBitmap) compress = nullptr;
-  decltype(&kavcmp_GetBitmap) get = nullptr;
-  decltype(&kavcmp_FinishBitmap) finish = nullptr;
-  decltype(&kavcmp_FreeCompress) release = nullptr;
+  kav::test::CodecFunctions functions;
 
   Codec() {
     std::string error;
-    if (!library.Load(kav::host::PluginBesideProgram("kavrender"), error)) {
+    if (!library.Load(kav::host::PluginBesideProgram("kavrender"), error) ||
+        !kav::test::FindCodecFunctions(library, functions, error)) {
       std::fprintf(stderr, "cannot load the render library: %s\n", error.c_str());
       std::abort();
     }
-    load = library.FindAs<decltype(load)>("kavcmp_LoadCompress");
-    init = library.FindAs<decltype(init)>("kavcmp_InitBitmap");
-    compress = library.FindAs<decltype(compress)>("kavcmp_CompressBitmap");
-    get = library.FindAs<decltype(get)>("kavcmp_GetBitmap");
-    finish = library.FindAs<decltype(finish)>("kavcmp_FinishBitmap");
-    release = library.FindAs<decltype(release)>("kavcmp_FreeCompress");
-    FUZZ_CHECK(load && init && compress && get && finish && release);
   }
 };
 
-Codec& TheCodec() {
+const kav::test::CodecFunctions& TheCodec() {
   static auto* codec = new Codec;
-  return *codec;
+  return codec->functions;
 }
 
 }  // namespace
@@ -56,22 +45,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> image(size_t{rows} * stride);
   input.Fill(image.data(), image.size());
 
-  Codec& codec = TheCodec();
-  CompressHandle* handle = codec.load();
+  const kav::test::CodecFunctions& codec = TheCodec();
+  CompressHandle* handle = codec.LoadCompress();
   FUZZ_CHECK(handle != nullptr);
-  FUZZ_CHECK(codec.init(handle, 1, widthBits, rows, static_cast<int32_t>(stride)) == 0);
+  FUZZ_CHECK(codec.InitBitmap(handle, 1, widthBits, rows, static_cast<int32_t>(stride)) == 0);
   std::vector<uint8_t> stream;
   for (uint32_t row = 0, slice = 0; row < rows; row += slice) {
     slice = std::min<uint32_t>(rows - row, 1u + (sliceSeed + row) % 37u);
     uint32_t produced = 0;
-    FUZZ_CHECK(codec.compress(handle, image.data() + size_t{row} * stride, slice, &produced) == 0);
+    FUZZ_CHECK(codec.CompressBitmap(handle, image.data() + size_t{row} * stride, slice, &produced) == 0);
     const size_t at = stream.size();
     stream.resize(at + produced + 1);
-    FUZZ_CHECK(codec.get(handle, stream.data() + at) == 0);
+    FUZZ_CHECK(codec.GetBitmap(handle, stream.data() + at) == 0);
     stream.pop_back();
   }
-  FUZZ_CHECK(codec.finish(handle) == 0);
-  FUZZ_CHECK(codec.release(handle) == 0);
+  FUZZ_CHECK(codec.FinishBitmap(handle) == 0);
+  FUZZ_CHECK(codec.FreeCompress(handle) == 0);
 
   FUZZ_CHECK(stream == kav::test::ReferenceEncode(image.data(), widthBits, rows, stride));
   std::vector<uint8_t> decoded;

@@ -4,26 +4,6 @@
 
 namespace kav::host {
 
-HRESULT DriverHelper::QueryInterface(REFIID riid, void** ppv) {
-  ++queryInterfaceCalls_;
-  if (ppv == nullptr) return E_POINTER;
-  if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidPrintOemDriverUni)) {
-    *ppv = static_cast<IPrintOemDriverUni*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DriverHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-
-ULONG DriverHelper::Release() {
-  const LONG count = InterlockedDecrement(&refCount_);
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
-}
-
 // Puts the keyword into the caller's buffer as a NUL-terminated string, as
 // the host does; a keyword that does not fit is a failed read.
 HRESULT DriverHelper::DrvGetDriverSetting(PVOID, PCSTR Feature, PVOID pOutput, DWORD cbSize, PDWORD pcbNeeded,

@@ -4,15 +4,16 @@
 #include <cstring>
 #include <string>
 
+#include "codec/stream_format.h"
 #include "kavcmp_decoder.h"
 
 namespace kav {
 namespace {
 
-constexpr uint8_t kRepeatItem = 0x00;
-constexpr uint8_t kBlankRunItem = 0x01;
-constexpr uint8_t kCountContinues = 0xFF;
-constexpr uint32_t kOffsetEscape = 31;
+using stream::kBlankRunItem;
+using stream::kCountContinues;
+using stream::kOffsetEscape;
+using stream::kRepeatItem;
 
 // Bytes of one item or of one changed row's records, read with their end
 // always in view.

@@ -142,6 +142,21 @@ Units EntryText(const StringBlock& block, unsigned index) {
 
 bool IsStringType(LPCWSTR type) { return IS_INTRESOURCE(type) && LOWORD(type) == LOWORD(RT_STRING); }
 
+// The module's table for a walk of resources of `type`; without a table, or
+// for a type other than the string table, nothing, with the last error set.
+std::optional<StringTable> LoadTableOfType(HMODULE module, LPCWSTR type) {
+  std::optional<StringTable> table = LoadTable(module);
+  if (!table) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (!IsStringType(type)) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return std::nullopt;
+  }
+  return table;
+}
+
 }  // namespace
 
 extern "C" {
@@ -182,15 +197,8 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferMax) {
 // The library's one resource type is the string table; its blocks are named
 // by number. A callback answering FALSE ends the walk with that answer.
 BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW proc, LONG_PTR param) {
-  const std::optional<StringTable> table = LoadTable(module);
-  if (!table) {
-    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return FALSE;
-  }
-  if (!IsStringType(type)) {
-    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    return FALSE;
-  }
+  const std::optional<StringTable> table = LoadTableOfType(module, type);
+  if (!table) return FALSE;
   if (proc == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -203,15 +211,8 @@ BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW proc, LON
 
 // Every block of the table is in the table's one language.
 BOOL EnumResourceLanguagesW(HMODULE module, LPCWSTR type, LPCWSTR name, ENUMRESLANGPROCW proc, LONG_PTR param) {
-  const std::optional<StringTable> table = LoadTable(module);
-  if (!table) {
-    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return FALSE;
-  }
-  if (!IsStringType(type)) {
-    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    return FALSE;
-  }
+  const std::optional<StringTable> table = LoadTableOfType(module, type);
+  if (!table) return FALSE;
   if (!IS_INTRESOURCE(name) || FindBlock(*table, LOWORD(name)) == nullptr) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return FALSE;

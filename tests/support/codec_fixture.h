@@ -11,23 +11,11 @@
 
 #include "bytes.h"
 #include "codec/include/kavcmp.h"
+#include "codec_functions.h"
 #include "host/plugin_library.h"
 #include "platform/standin.h"
 
 namespace kav::test {
-
-struct CodecFunctions {
-  decltype(&kavcmp_LoadCompress) LoadCompress = nullptr;
-  decltype(&kavcmp_InitBitmap) InitBitmap = nullptr;
-  decltype(&kavcmp_CompressBitmap) CompressBitmap = nullptr;
-  decltype(&kavcmp_GetBitmap) GetBitmap = nullptr;
-  decltype(&kavcmp_FinishBitmap) FinishBitmap = nullptr;
-  decltype(&kavcmp_FreeCompress) FreeCompress = nullptr;
-};
-
-// Finds the six functions in a loaded library; false with `error` naming the
-// first one missing.
-bool FindCodecFunctions(const host::PluginLibrary& library, CodecFunctions& codec, std::string& error);
 
 class CodecTest : public ::testing::Test {
  protected:

@@ -98,20 +98,36 @@ std::set<std::string> PeImports(const File& file) {
   return out;
 }
 
-std::set<std::string> ElfExports(const File& file) {
+// A section of a 64-bit ELF file: where its contents lie in the file, and
+// where those of the section it links to (its string table) begin.
+struct ElfSection {
+  uint64_t offset;
+  uint64_t size;
+  uint64_t linkedOffset;
+};
+
+// The sections of one type (SHT_*), in the order of the section table.
+std::vector<ElfSection> ElfSectionsOfType(const File& file, uint32_t type) {
   if (file[4] != 2) throw std::runtime_error("not a 64-bit ELF file");
   const auto sectionTable = Read<uint64_t>(file, 0x28);
   const auto entrySize = Read<uint16_t>(file, 0x3A);
   const auto sectionCount = Read<uint16_t>(file, 0x3C);
-  std::set<std::string> out;
+  std::vector<ElfSection> sections;
   for (uint16_t i = 0; i < sectionCount; ++i) {
     const uint64_t section = sectionTable + uint64_t{entrySize} * i;
-    if (Read<uint32_t>(file, section + 4) != 11) continue;  // SHT_DYNSYM
-    const auto symbols = Read<uint64_t>(file, section + 0x18);
+    if (Read<uint32_t>(file, section + 4) != type) continue;
+    const auto offset = Read<uint64_t>(file, section + 0x18);
     const auto size = Read<uint64_t>(file, section + 0x20);
     const auto link = Read<uint32_t>(file, section + 0x28);
-    const uint64_t stringSection = sectionTable + uint64_t{entrySize} * link;
-    const auto strings = Read<uint64_t>(file, stringSection + 0x18);
+    const auto linkedOffset = Read<uint64_t>(file, sectionTable + uint64_t{entrySize} * link + 0x18);
+    sections.push_back({offset, size, linkedOffset});
+  }
+  return sections;
+}
+
+std::set<std::string> ElfExports(const File& file) {
+  std::set<std::string> out;
+  for (const auto& [symbols, size, strings] : ElfSectionsOfType(file, 11)) {  // SHT_DYNSYM
     for (uint64_t symbol = symbols; symbol + 24 <= symbols + size; symbol += 24) {
       const auto info = Read<uint8_t>(file, symbol + 4);
       const auto other = Read<uint8_t>(file, symbol + 5);
@@ -128,18 +144,8 @@ std::set<std::string> ElfExports(const File& file) {
 
 // The DT_NEEDED entries of the dynamic section, named in its linked string table.
 std::set<std::string> ElfNeeded(const File& file) {
-  if (file[4] != 2) throw std::runtime_error("not a 64-bit ELF file");
-  const auto sectionTable = Read<uint64_t>(file, 0x28);
-  const auto entrySize = Read<uint16_t>(file, 0x3A);
-  const auto sectionCount = Read<uint16_t>(file, 0x3C);
   std::set<std::string> out;
-  for (uint16_t i = 0; i < sectionCount; ++i) {
-    const uint64_t section = sectionTable + uint64_t{entrySize} * i;
-    if (Read<uint32_t>(file, section + 4) != 6) continue;  // SHT_DYNAMIC
-    const auto entries = Read<uint64_t>(file, section + 0x18);
-    const auto size = Read<uint64_t>(file, section + 0x20);
-    const auto link = Read<uint32_t>(file, section + 0x28);
-    const auto strings = Read<uint64_t>(file, sectionTable + uint64_t{entrySize} * link + 0x18);
+  for (const auto& [entries, size, strings] : ElfSectionsOfType(file, 6)) {  // SHT_DYNAMIC
     for (uint64_t entry = entries; entry + 16 <= entries + size; entry += 16) {
       const auto tag = Read<int64_t>(file, entry);
       if (tag == 0) break;                                                                    // DT_NULL

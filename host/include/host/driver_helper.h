@@ -8,21 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "host/helper_object.h"
 #include "platform/oem.h"
 
 namespace kav::host {
 
 using Bytes = std::vector<uint8_t>;
 
-class DriverHelper final : public IPrintOemDriverUni {
+class DriverHelper final : public HelperObject<DriverHelper, IPrintOemDriverUni, kIidPrintOemDriverUni> {
  public:
   DriverHelper() = default;
-  DriverHelper(const DriverHelper&) = delete;
-  DriverHelper& operator=(const DriverHelper&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID pdriverobj, PCSTR Feature, PVOID pOutput, DWORD cbSize,
                                                 PDWORD pcbNeeded, PDWORD pdwOptionsReturned) override;
@@ -61,12 +56,7 @@ class DriverHelper final : public IPrintOemDriverUni {
   void FailWrite(unsigned nth) { failWriteIn_ = nth; }
   unsigned writeCalls() const { return writeCalls_; }
 
-  LONG references() const { return refCount_; }
-  unsigned queryInterfaceCalls() const { return queryInterfaceCalls_; }
-
  private:
-  LONG volatile refCount_ = 1;
-  unsigned queryInterfaceCalls_ = 0;
   std::vector<Bytes> writes_;
   std::function<void(const uint8_t*, DWORD)> sink_;
   WriteObserver observer_;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "host/helper_object.h"
 #include "platform/oem.h"
 
 namespace kav::host {
@@ -15,15 +16,9 @@ struct UiSettingUpdate {
   DWORD mode;
 };
 
-class UiDriverHelper final : public IPrintOemDriverUI {
+class UiDriverHelper final : public HelperObject<UiDriverHelper, IPrintOemDriverUI, kIidPrintOemDriverUI> {
  public:
   UiDriverHelper() = default;
-  UiDriverHelper(const UiDriverHelper&) = delete;
-  UiDriverHelper& operator=(const UiDriverHelper&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override {
     return E_NOTIMPL;
@@ -35,12 +30,7 @@ class UiDriverHelper final : public IPrintOemDriverUI {
   const std::vector<UiSettingUpdate>& updates() const { return updates_; }
   void ClearUpdates() { updates_.clear(); }
 
-  LONG references() const { return refCount_; }
-  unsigned queryInterfaceCalls() const { return queryInterfaceCalls_; }
-
  private:
-  LONG volatile refCount_ = 1;
-  unsigned queryInterfaceCalls_ = 0;
   std::vector<UiSettingUpdate> updates_;
 };
 

@@ -5,13 +5,12 @@
 #include <fstream>
 #include <memory>
 
-#include "host/plugin_library.h"
 #include "host/render_session.h"
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/band_builder.h"
 #include "kavhost/page_source.h"
-#include "platform/standin.h"
+#include "kavhost/render_start.h"
 #include "support/arguments.h"
 #include "support/files.h"
 
@@ -24,11 +23,6 @@ constexpr uint32_t kProgressBands = 16;
 bool Refuse(std::string& error, const char* message) {
   error = message;
   return false;
-}
-
-int Failure(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << message << "\n";
-  return kExitFailure;
 }
 
 // The device as the built-in description sets it up for this page.
@@ -168,18 +162,9 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
   if (!layout) return Failure(err, error);
   Image picture;
   if (!options.picture.empty() && !ReadImageFile(options.picture, picture, error)) return Failure(err, error);
-  if (options.osVersion) {
-    if (standin::Available()) {
-      standin::SetOsVersion(options.osVersion->first, options.osVersion->second);
-    } else {
-      err << "kavhost: note: --os-version does nothing on Windows; the system's own version decides whether bands "
-             "are tried as JPEG\n";
-    }
-  }
+  ApplyOsVersion(options.osVersion, "--os-version", err);
   host::RenderSession session;
-  if (!session.Open(options.plugin.empty() ? host::PluginBesideProgram("kavrender") : options.plugin, error)) {
-    return Failure(err, error);
-  }
+  if (!OpenRenderPlugin(session, options.plugin, error)) return Failure(err, error);
   SetUpDevice(session, options, *layout);
   std::ofstream job(options.output, std::ios::binary | std::ios::trunc);
   if (!job) return Failure(err, "cannot write " + options.output);

@@ -1,19 +1,13 @@
 #include "kavhost/replay_command.h"
 
-#include "host/plugin_library.h"
 #include "host/render_session.h"
 #include "job/kavjob_command.h"
-#include "platform/standin.h"
+#include "kavhost/render_start.h"
 #include "support/arguments.h"
 #include "support/files.h"
 
 namespace kav::tools {
 namespace {
-
-int Failure(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << message << "\n";
-  return kExitFailure;
-}
 
 void SetDevModeMembers(DEVMODEW& devmode, const DevModeFields& fields) {
   for (const auto& [name, value] : fields.values) {
@@ -128,18 +122,9 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
   if (!ParseReplayScript(document, FolderOf(options.script), script, error)) {
     return Failure(err, options.script + ": " + error);
   }
-  if (script.osVersion) {
-    if (standin::Available()) {
-      standin::SetOsVersion(script.osVersion->first, script.osVersion->second);
-    } else {
-      err << "kavhost: note: os_version does nothing on Windows; the system's own version decides whether bands are "
-             "tried as JPEG\n";
-    }
-  }
+  ApplyOsVersion(script.osVersion, "os_version", err);
   host::RenderSession session;
-  if (!session.Open(options.plugin.empty() ? host::PluginBesideProgram("kavrender") : options.plugin, error)) {
-    return Failure(err, error);
-  }
+  if (!OpenRenderPlugin(session, options.plugin, error)) return Failure(err, error);
   SetUpDevice(session, script);
   std::vector<WriteCall> writes;
   std::vector<uint8_t> job;

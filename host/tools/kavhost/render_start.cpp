@@ -1,0 +1,29 @@
+#include "kavhost/render_start.h"
+
+#include "host/plugin_library.h"
+#include "job/kavjob_command.h"
+#include "platform/standin.h"
+
+namespace kav::tools {
+
+int Failure(std::ostream& err, const std::string& message) {
+  err << "kavhost: " << message << "\n";
+  return kExitFailure;
+}
+
+void ApplyOsVersion(const std::optional<std::pair<uint32_t, uint32_t>>& version, const char* option,
+                    std::ostream& err) {
+  if (!version) return;
+  if (standin::Available()) {
+    standin::SetOsVersion(version->first, version->second);
+  } else {
+    err << "kavhost: note: " << option
+        << " does nothing on Windows; the system's own version decides whether bands are tried as JPEG\n";
+  }
+}
+
+bool OpenRenderPlugin(host::RenderSession& session, const std::string& plugin, std::string& error) {
+  return session.Open(plugin.empty() ? host::PluginBesideProgram("kavrender") : plugin, error);
+}
+
+}  // namespace kav::tools
