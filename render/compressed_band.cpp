@@ -48,6 +48,9 @@ PBYTE AllocPaddedBand(const BITMAPINFOHEADER& host, BITMAPINFOHEADER& padded) {
   if (host.biSizeImage / rows < (static_cast<DWORD>(host.biWidth) + 7) / 8) return nullptr;
   const uint32_t paddedWidth = PaddedWidth(host.biWidth);
   padded.biWidth = static_cast<LONG>(paddedWidth);
+  // Always whole padded rows, also when the width is already a multiple of
+  // 32: a host size with extra fill per row would otherwise send data that
+  // disagrees with the record's width and height.
   padded.biSizeImage = rows * (paddedWidth / 8);
   return static_cast<PBYTE>(GlobalAlloc(GMEM_ZEROINIT, padded.biSizeImage));
 }

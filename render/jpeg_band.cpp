@@ -95,6 +95,8 @@ int FindEncoderClsid(const WCHAR* mimeType, CLSID* clsid) {
   return found;
 }
 
+// A band the encoder cannot take (a bit count other than 8 and 24, rows
+// shorter than their pixels) is refused before GDI+ is started at all.
 BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName) {
   const bool gray = header->biBitCount == 8;
   if ((!gray && header->biBitCount != 24) || !HasReadableRows(*header, gray ? 1 : 3)) return FALSE;
