@@ -131,10 +131,10 @@ BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName
     saved = (!gray || gdip->GdipSetImagePalette(bitmap, reinterpret_cast<gdiplus::ColorPalette*>(palette)) == Ok) &&
             FindEncoderClsid(KAV_WIDE("image/jpeg"), &encoder) >= 0 &&
             gdip->GdipSaveImageToFile(bitmap, fileName, &encoder, &parameters) == Ok;
-    if (bitmap != nullptr) gdip->GdipDisposeImage(bitmap);
-    if (!gray) ExchangeFirstAndThirdBytesInBand(bits, width, rows, stride);
   }
   FreeBlock(palette);
+  if (bitmap != nullptr) gdip->GdipDisposeImage(bitmap);
+  if (!gray) ExchangeFirstAndThirdBytesInBand(bits, width, rows, stride);
   gdip->GdiplusShutdown(token);
   return saved ? TRUE : FALSE;
 }
