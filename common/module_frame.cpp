@@ -56,6 +56,11 @@ extern "C" KAV_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID rclsi
   return hr;
 }
 
+// The system's unused-library sweep may ask from any thread while others
+// change the counters with interlocked operations: read with atomic loads.
 extern "C" KAV_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
-  return kav::Counters().liveObjects == 0 && kav::Counters().locks == 0 ? S_OK : S_FALSE;
+  const kav::ModuleCounters& counters = kav::Counters();
+  const LONG liveObjects = __atomic_load_n(&counters.liveObjects, __ATOMIC_SEQ_CST);
+  const LONG locks = __atomic_load_n(&counters.locks, __ATOMIC_SEQ_CST);
+  return liveObjects == 0 && locks == 0 ? S_OK : S_FALSE;
 }

@@ -19,4 +19,24 @@ inline bool HasReadableRows(const BITMAPINFOHEADER& header, DWORD bytesPerPixel)
   return RowStride(header) >= static_cast<uint64_t>(header.biWidth) * bytesPerPixel;
 }
 
+// The record's width and height are 16-bit fields: a larger band cannot be
+// described and is refused whole rather than sent under a cut size.
+inline constexpr LONG kMaxRecordSide = 65535;
+
+// Width and height as the record carries them (colour and JPEG records).
+inline bool FitsRecord(const BITMAPINFOHEADER& header) {
+  return header.biWidth <= kMaxRecordSide && header.biHeight <= kMaxRecordSide;
+}
+
+// A gray record's width is its row length, the band width rounded up to a
+// multiple of 4; only meaningful for a positive biWidth.
+inline DWORD GrayRecordWidth(const BITMAPINFOHEADER& header) {
+  return (static_cast<DWORD>(header.biWidth) + 3) / 4 * 4;
+}
+
+// So a gray band may be at most 65532 pixels wide.
+inline bool FitsGrayRecord(const BITMAPINFOHEADER& header) {
+  return FitsRecord(header) && GrayRecordWidth(header) <= static_cast<DWORD>(kMaxRecordSide);
+}
+
 }  // namespace kav

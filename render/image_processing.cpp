@@ -1,8 +1,5 @@
 #include "render/image_processing.h"
 
-#include <tmmintrin.h>
-
-#include <cmath>
 #include <cstdint>
 
 #include "platform/spooler_identity.h"
@@ -10,6 +7,7 @@
 #include "render/compressed_band.h"
 #include "render/image_record.h"
 #include "render/jpeg_band.h"
+#include "render/pixel_order.h"
 #include "render/render_plugin.h"
 
 namespace kav {
@@ -32,35 +30,17 @@ bool TryJpegBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, RenderPdev& pdev, 
   return SUCCEEDED(hr);
 }
 
-// Pixels `from` to the end of the row, one byte at a time.
-void PixelsToRgb(const BYTE* source, BYTE* row, DWORD from, DWORD width) {
-  for (DWORD x = from; x < width; ++x) {
-    row[3 * x] = source[3 * x + 2];
-    row[3 * x + 1] = source[3 * x + 1];
-    row[3 * x + 2] = source[3 * x];
-  }
-}
+// A row of white past the host's shorter rows: a gray row is never more
+// than three bytes longer than its pixels.
+constexpr BYTE kWhiteFill[3] = {0xFF, 0xFF, 0xFF};
 
-// Five pixels per step through one byte shuffle, which every x64 processor
-// since 2006 has (SSSE3): a plain copy's speed, where the byte loop is five
-// times slower. Each 16-byte load and store ends inside the row.
-__attribute__((target("ssse3"))) void ShuffleRowToRgb(const BYTE* source, BYTE* row, DWORD width) {
-  const __m128i swapRedAndBlue = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-  DWORD x = 0;
-  for (; x + 6 <= width; x += 5) {
-    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 3 * x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 3 * x), _mm_shuffle_epi8(pixels, swapRedAndBlue));
-  }
-  PixelsToRgb(source, row, x, width);
-}
-
-// One row of the host's blue-green-red pixels as red-green-blue.
-void RowToRgb(const BYTE* source, BYTE* row, DWORD width) {
-  static const bool canShuffle = __builtin_cpu_supports("ssse3");
-  if (canShuffle) {
-    ShuffleRowToRgb(source, row, width);
-  } else {
-    PixelsToRgb(source, row, 0, width);
+// The host's rows one by one, each cut or filled with white to `rowLength`.
+void SpoolGrayRows(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const BYTE* bits, DWORD rows, DWORD stride,
+                   DWORD rowLength) {
+  const DWORD taken = stride < rowLength ? stride : rowLength;
+  for (DWORD y = 0; y < rows; ++y, bits += stride) {
+    SpoolBytes(helper, pdevobj, bits, taken);
+    if (taken < rowLength) SpoolBytes(helper, pdevobj, kWhiteFill, rowLength - taken);
   }
 }
 
@@ -68,18 +48,25 @@ void RowToRgb(const BYTE* source, BYTE* row, DWORD width) {
 
 HRESULT WriteGrayBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
                       IPrintOemDriverUni* helper) {
-  if (!HasReadableRows(*header, 1)) return E_INVALIDARG;
-  // The 8-bit row length: the width rounded up to a multiple of 4.
-  const auto width = static_cast<uint16_t>(static_cast<int64_t>(std::ceil(header->biWidth * 0.25) * 4.0));
-  WriteShortImageRecordHeader(helper, pdevobj, originY, width, static_cast<uint16_t>(header->biHeight),
-                              kGrayRawDescriptor, header->biSizeImage);
-  SpoolBytes(helper, pdevobj, bits, header->biSizeImage);
+  if (!HasReadableRows(*header, 1) || !FitsGrayRecord(*header)) return E_INVALIDARG;
+  const DWORD rowLength = GrayRecordWidth(*header);
+  const DWORD rows = static_cast<DWORD>(header->biHeight);
+  const DWORD stride = RowStride(*header);
+  WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(rowLength), static_cast<uint16_t>(rows),
+                              kGrayRawDescriptor, rowLength * rows);
+  // Host rows of the record's length go in one write; any others are made
+  // to that length, or the printer would read shifted rows.
+  if (stride == rowLength) {
+    SpoolBytes(helper, pdevobj, bits, rowLength * rows);
+  } else {
+    SpoolGrayRows(helper, pdevobj, bits, rows, stride, rowLength);
+  }
   return S_OK;
 }
 
 HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
                        IPrintOemDriverUni* helper) {
-  if (!HasReadableRows(*header, 3)) return E_INVALIDARG;
+  if (!HasReadableRows(*header, 3) || !FitsRecord(*header)) return E_INVALIDARG;
   const DWORD width = static_cast<DWORD>(header->biWidth);
   const DWORD rows = static_cast<DWORD>(header->biHeight);
   const DWORD rowBytes = 3 * width;
@@ -90,7 +77,7 @@ HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, fl
                               kColorRawDescriptor, rowBytes * rows);
   const BYTE* source = bits;
   for (DWORD y = 0; y < rows; ++y, source += stride) {
-    RowToRgb(source, row, width);
+    ExchangeFirstAndThirdBytes(source, row, width);
     SpoolBytes(helper, pdevobj, row, rowBytes);
   }
   HeapFree(GetProcessHeap(), 0, row);

@@ -6,6 +6,7 @@
 #include "platform/gdiplus_flat.h"
 #include "render/band_rows.h"
 #include "render/image_record.h"
+#include "render/pixel_order.h"
 
 namespace kav {
 namespace {
@@ -102,6 +103,8 @@ BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName
   if ((!gray && header->biBitCount != 24) || !HasReadableRows(*header, gray ? 1 : 3)) return FALSE;
   const DWORD stride = RowStride(*header);
   if (stride > INT_MAX) return FALSE;
+  const auto width = static_cast<DWORD>(header->biWidth);
+  const auto rows = static_cast<DWORD>(header->biHeight);
   const GdiplusFlatApi* gdip = gdiplus::BindGdiplus();
   if (gdip == nullptr) return FALSE;
   const gdiplus::GdiplusStartupInput input = {1, nullptr, FALSE, FALSE};
@@ -115,9 +118,12 @@ BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName
   gdiplus::GpBitmap* bitmap = nullptr;
   bool saved = false;
   if (!gray || palette != nullptr) {
-    // GDI+'s 24bppRGB lies in memory as blue, green, red: the host's own
-    // order, so the band is handed over as it is and never changed. A
-    // bitmap that cannot be made stays null and fails the next call.
+    // The printer reads a colour JPEG's components in the exchanged order,
+    // so GDI+ gets the band with red in the byte it takes for blue. The
+    // exchange is made in place, without a copy of the band, and undone
+    // once GDI+ holds the bitmap no more. A bitmap that cannot be made stays
+    // null and fails the next call.
+    if (!gray) ExchangeFirstAndThirdBytesInBand(bits, width, rows, stride);
     gdip->GdipCreateBitmapFromScan0(header->biWidth, header->biHeight, static_cast<INT>(stride),
                                     gray ? gdiplus::PixelFormat8bppIndexed : gdiplus::PixelFormat24bppRGB, bits,
                                     &bitmap);
@@ -128,12 +134,15 @@ BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName
   }
   FreeBlock(palette);
   if (bitmap != nullptr) gdip->GdipDisposeImage(bitmap);
+  if (!gray) ExchangeFirstAndThirdBytesInBand(bits, width, rows, stride);
   gdip->GdiplusShutdown(token);
   return saved ? TRUE : FALSE;
 }
 
 HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
                       IPrintOemDriverUni* helper) {
+  // Refused before a temporary file is made: nothing to clean up.
+  if (!FitsRecord(*header)) return E_FAIL;
   WCHAR folder[MAX_PATH];
   const DWORD folderLength = GetTempPathW(MAX_PATH, folder);
   if (folderLength == 0 || folderLength >= MAX_PATH) return E_FAIL;

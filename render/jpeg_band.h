@@ -12,8 +12,9 @@ namespace kav {
 HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY, IPrintOemDriverUni* helper);
 
 // TRUE when GDI+ wrote the band to `fileName` as a JPEG of quality 83: 8-bit
-// bands through a gray palette, 24-bit bands as the host's blue-green-red
-// pixels. The host's buffer is only read.
+// bands through a gray palette, 24-bit bands with the first and third byte
+// of each pixel exchanged, the order the printer reads. The exchange is made
+// in the host's buffer and undone before this returns, whatever the outcome.
 BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName);
 
 // The index of the first GDI+ encoder whose MIME type equals `mimeType`

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: natively on Linux (and once more
-# under valgrind), under the sanitizers, each fuzzer for a bounded time
+# under valgrind), under the sanitizers (ThreadSanitizer: the tests that print
+# on several threads), each fuzzer for a bounded time
 # (FUZZ_SECONDS, default 30), and the Windows DLLs under Wine. Ends with the
 # count of every ctest run together.
 set -euo pipefail
@@ -24,6 +25,8 @@ run_preset linux
 echo "== linux: test programs under valgrind"
 bash scripts/valgrind.sh
 run_preset linux-asan
+# Only the tests that print on several threads are built and run here.
+run_preset linux-tsan
 echo "== fuzzers"
 bash scripts/fuzz.sh
 (

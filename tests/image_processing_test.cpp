@@ -93,26 +93,81 @@ TEST_F(ImageProcessingTest, ColorRowsOfEveryWidthKeepEachPixel) {
   }
 }
 
-TEST_F(ImageProcessingTest, SizesAbove65535AreCutInTheHeaderOnly) {
-  pdev().tryJpeg = 0;
+// The record's width and height are 16 bits; a gray record's width is the
+// band width rounded up to 4. Bands at the limit go out whole, bands past
+// it are refused with nothing written and no JPEG attempt begun.
+TEST_F(ImageProcessingTest, BandsLargerThanARecordCanSayAreRefused) {
   struct Case {
     int bitCount;
     LONG width;
     LONG height;
-    const char* sizeInHeader;
+    const char* sizeInHeader;  // null: refused
   };
-  for (const Case& c : {Case{8, 65541, 2, "00 08 00 02"}, Case{8, 4, 65538, "00 04 00 02"},
-                        Case{24, 65537, 1, "00 01 00 01"}, Case{24, 1, 65537, "00 01 00 01"}}) {
-    SCOPED_TRACE(testing::Message() << c.bitCount << " bits, " << c.width << " by " << c.height);
+  const Case cases[] = {
+      {8, 65532, 2, "FF FC 00 02"}, {8, 65533, 2, nullptr},        {8, 65534, 2, nullptr},
+      {8, 4, 65535, "00 04 FF FF"}, {8, 4, 65536, nullptr},        {24, 65535, 1, "FF FF 00 01"},
+      {24, 65536, 1, nullptr},      {24, 1, 65535, "00 01 FF FF"}, {24, 1, 65536, nullptr},
+  };
+  for (const Case& c : cases) {
+    for (const DWORD tryJpeg : {0u, 1u}) {
+      // A JPEG record's width is the band's own: only sizes past 65535 fail it.
+      if (tryJpeg == 1 && c.width <= 65535 && c.height <= 65535) continue;
+      SCOPED_TRACE(testing::Message() << c.bitCount << " bits, " << c.width << " by " << c.height << ", tryJpeg "
+                                      << tryJpeg);
+      standin::Reset();
+      helper().ClearWrites();
+      pdev().tryJpeg = tryJpeg;
+      Band band = GradientBand(c.bitCount, c.width, c.height);
+      SendAndCheck(c.bitCount == 8 ? 1 : 2, band);
+      const std::vector<Bytes>& writes = helper().writes();
+      if (c.sizeInHeader == nullptr) {
+        EXPECT_TRUE(writes.empty());
+        EXPECT_EQ(standin::TempFilesCreated(), 0);
+        EXPECT_EQ(standin::GdiplusStartups(), 0);
+        continue;
+      }
+      ASSERT_GE(writes.size(), 8u);
+      EXPECT_TRUE(SameBytes(Concat({writes[3], writes[4]}), Hex(c.sizeInHeader)));
+      EXPECT_TRUE(writes == (c.bitCount == 8 ? RawGrayRecord(band) : RawColorRecord(band)));
+    }
+  }
+}
+
+// Host rows that are not the record's rows: each is cut to the record's row
+// length or filled with white to it, so the printer reads height rows of
+// the record's width.
+TEST_F(ImageProcessingTest, GrayRowsOfAnotherStrideAreSentAsTheRecordsRows) {
+  pdev().tryJpeg = 0;
+  struct Case {
+    const char* what;
+    LONG width;
+    DWORD sizeImage;
+    const char* recordSize;  // width, height, data length
+    const char* data;
+  };
+  const Case cases[] = {
+      {"extra fill per row", 12, 32, "00 0C 00 02 00000018",
+       "00 01 02 03 04 05 06 07 08 09 0A 0B  10 11 12 13 14 15 16 17 18 19 1A 1B"},
+      {"bare pixels with a spare byte", 10, 21, "00 0C 00 02 00000018",
+       "00 01 02 03 04 05 06 07 08 09 FF FF  0A 0B 0C 0D 0E 0F 10 11 12 13 FF FF"},
+      {"bare pixels, three short", 9, 18, "00 0C 00 02 00000018",
+       "00 01 02 03 04 05 06 07 08 FF FF FF  09 0A 0B 0C 0D 0E 0F 10 11 FF FF FF"},
+      {"the record's rows and a spare byte", 6, 17, "00 08 00 02 00000010",
+       "00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     helper().ClearWrites();
-    Band band = GradientBand(c.bitCount, c.width, c.height);
-    SendAndCheck(c.bitCount == 8 ? 1 : 2, band);
+    Band band = MakeBand(8, c.width, 2);
+    band.header.biSizeImage = c.sizeImage;
+    band.bits.resize(c.sizeImage);
+    for (size_t i = 0; i < band.bits.size(); ++i) band.bits[i] = static_cast<uint8_t>(i);
+    SendAndCheck(1, band);
     const std::vector<Bytes>& writes = helper().writes();
     ASSERT_GE(writes.size(), 8u);
-    EXPECT_TRUE(SameBytes(Concat({writes[3], writes[4]}), Hex(c.sizeInHeader)));
-    const std::vector<Bytes> expected = c.bitCount == 8 ? RawGrayRecord(band) : RawColorRecord(band);
-    ASSERT_EQ(writes.size(), expected.size());
-    EXPECT_TRUE(writes == expected);
+    const Bytes recordSize = Concat({writes[3], writes[4], writes[6]});
+    EXPECT_TRUE(SameBytes(recordSize, Hex(c.recordSize)));
+    EXPECT_TRUE(SameBytes(Concat({writes.begin() + 7, writes.end()}), Hex(c.data)));
   }
 }
 

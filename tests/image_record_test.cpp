@@ -7,8 +7,8 @@
 #include <numeric>
 #include <vector>
 
+#include "bytes.h"
 #include "host/driver_helper.h"
-#include "render_fixture.h"
 #include "scripted_helper.h"
 
 namespace kav::test {
@@ -230,40 +230,6 @@ TEST(OneItemWriterTest, EachIsOneWriteAnsweringItsResultUnchanged) {
                                      Hex("C0 20 00 00"), Hex("42 C8 00 00"), Hex("00 FF 7F")};
     ASSERT_EQ(scripted.writes.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(SameBytes(scripted.writes[i], want[i])) << i;
-  }
-}
-
-// The raw band writers hand the header the low 16 bits of a band's size.
-class BandSizeTest : public RenderTest {};
-
-TEST_F(BandSizeTest, WidthAndHeightAboveSixteenBitsAreCut) {
-  pdev().tryJpeg = 0;
-  const struct {
-    DWORD callbackId;
-    LONG width, height;
-    DWORD stride;
-    const char* sizeBytes;
-  } cases[] = {
-      {1, 65540, 1, 65540, "00 04 00 01"},  // gray
-      {1, 4, 65537, 4, "00 04 00 01"},
-      {2, 65537, 1, 3 * 65537 + 1, "00 01 00 01"},  // colour
-      {2, 1, 65538, 4, "00 01 00 02"},
-  };
-  for (const auto& c : cases) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = c.width;
-    header.biHeight = c.height;
-    header.biPlanes = 1;
-    header.biBitCount = c.callbackId == 1 ? 8 : 24;
-    header.biSizeImage = c.stride * static_cast<DWORD>(c.height);
-    std::vector<BYTE> bits(header.biSizeImage, 0x55);
-    IPPARAMS params{};
-    params.dwSize = sizeof params;
-    helper().ClearWrites();
-    session.Band(c.callbackId, header, bits.data(), params);
-    ASSERT_GE(helper().writes().size(), 7u);
-    EXPECT_TRUE(SameBytes(Concat({helper().writes()[3], helper().writes()[4]}), Hex(c.sizeBytes))) << c.width;
   }
 }
 

@@ -27,7 +27,9 @@ Bytes JpegOfRecord(const std::vector<Bytes>& writes, const Band& band) {
   return writes[7];
 }
 
-// Mean of |decoded - given| over every channel of every pixel.
+// Mean of |decoded - given| over every channel of every pixel. A colour
+// JPEG carries the host's bytes in the host's order: blue in its first
+// component, red in its third, which is the order the printer reads.
 double MeanError(const RgbImage& image, const Band& band) {
   double sum = 0;
   for (int y = 0; y < image.height; ++y) {
@@ -35,7 +37,7 @@ double MeanError(const RgbImage& image, const Band& band) {
     for (int x = 0; x < image.width; ++x) {
       const uint8_t* got = image.Pixel(x, y);
       for (int c = 0; c < 3; ++c) {
-        const int want = band.header.biBitCount == 8 ? row[x] : row[3 * x + 2 - c];
+        const int want = band.header.biBitCount == 8 ? row[x] : row[3 * x + c];
         sum += std::abs(got[c] - want);
       }
     }
@@ -67,27 +69,50 @@ TEST_F(JpegBandTest, ColorBandBecomesARecordOfTheWholeJpeg) {
   }
 }
 
-TEST_F(JpegBandTest, ColorJpegKeepsRedGreenAndBlueApart) {
+// Pure red, green and blue columns: a plain decoder finds the host's red in
+// the third component and its blue in the first, green untouched.
+TEST_F(JpegBandTest, ColorJpegCarriesTheHostsRedInItsThirdComponent) {
   Band band = MakeBand(24, 96, 32);
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 96; ++x) band.SetRgb(x, y, x < 32 ? 255 : 0, x >= 32 && x < 64 ? 255 : 0, x >= 64 ? 255 : 0);
   }
+  const std::vector<uint8_t> given = band.bits;
   SendAndCheck(2, band);
+  EXPECT_EQ(band.bits, given);
   RgbImage image;
   ASSERT_TRUE(DecodeJpeg(JpegOfRecord(helper().writes(), band), image));
   ASSERT_EQ(image.width, 96);
   struct Probe {
     int x;
-    int red, green, blue;
+    int first, second, third;
   };
-  for (const Probe& p : {Probe{16, 255, 0, 0}, Probe{48, 0, 255, 0}, Probe{80, 0, 0, 255}}) {
+  for (const Probe& p : {Probe{16, 0, 0, 255}, Probe{48, 0, 255, 0}, Probe{80, 255, 0, 0}}) {
     const uint8_t* got = image.Pixel(p.x, 16);
     SCOPED_TRACE(testing::Message() << "column " << p.x << " decodes to " << int{got[0]} << ", " << int{got[1]} << ", "
                                     << int{got[2]});
-    EXPECT_NEAR(got[0], p.red, 24);
-    EXPECT_NEAR(got[1], p.green, 24);
-    EXPECT_NEAR(got[2], p.blue, 24);
+    EXPECT_NEAR(got[0], p.first, 24);
+    EXPECT_NEAR(got[1], p.second, 24);
+    EXPECT_NEAR(got[2], p.third, 24);
   }
+}
+
+// Rows 15 bytes apart, which GDI+ refuses for a bitmap: the attempt fails
+// after the band was handed over exchanged, on every platform, and the raw
+// record that follows still carries red, green, blue.
+TEST_F(JpegBandTest, FailedColorAttemptLeavesTheHostsBandAsGiven) {
+  Band band = GradientBand(24, 5, 4);
+  band.header.biSizeImage = 15 * 4;
+  std::vector<uint8_t> packed;
+  for (LONG y = 0; y < 4; ++y) {
+    const auto row = band.bits.begin() + static_cast<ptrdiff_t>(y) * 16;
+    packed.insert(packed.end(), row, row + 15);
+  }
+  band.bits = packed;
+  const std::vector<uint8_t> given = band.bits;
+  SendAndCheck(2, band);
+  EXPECT_EQ(band.bits, given);
+  EXPECT_TRUE(helper().writes() == RawColorRecord(band));
+  EXPECT_EQ(pdev().tryJpeg, 0u);
 }
 
 TEST_F(JpegBandTest, GrayBandGoesThroughTheGrayPaletteAtItsOwnWidth) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "band_fixture.h"
 #include "bytes.h"
 #include "job/band_decoders.h"
 #include "job/job_inspect.h"
@@ -303,6 +304,43 @@ TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
     EXPECT_TRUE(band.pixels.empty());
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], "image record at byte 0 is JPEG, which this build does not decode; left blank");
+  }
+}
+
+// The printer reads a colour JPEG record's first component as blue and its
+// third as red; decode shows the page as printed, so a band the host gave
+// as pure red shows red.
+TEST(PageDecoderTest, ColorJpegRecordOfThePlugInShowsTheHostsColors) {
+  if (!JpegDecodingAvailable()) GTEST_SKIP() << "this build does not decode JPEG";
+  host::RenderSession session;
+  std::string error;
+  ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavrender"), error)) << error;
+  ASSERT_EQ(session.EnableDevice(), S_OK);
+  test::Band band = test::MakeBand(24, 48, 16);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 48; ++x) band.SetRgb(x, y, x < 16 ? 255 : 0, x >= 16 && x < 32 ? 255 : 0, x >= 32 ? 255 : 0);
+  }
+  session.Band(2, band.header, band.bits.data(), band.params);
+  const Bytes job = session.helper().Job();
+  const JobReading reading = Read(job);
+  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_EQ(reading.items.size(), 1u);
+  ASSERT_EQ(reading.items[0].record.compression, 4) << "the band did not go out as JPEG";
+  std::vector<std::string> warnings;
+  Image decoded;
+  ASSERT_TRUE(DecodeRecord(job.data(), reading.items[0], decoded, warnings, error)) << error;
+  ASSERT_EQ(decoded.channels, 3u);
+  struct Probe {
+    uint32_t x;
+    int red, green, blue;
+  };
+  for (const Probe& p : {Probe{8, 255, 0, 0}, Probe{24, 0, 255, 0}, Probe{40, 0, 0, 255}}) {
+    const uint8_t* got = decoded.Row(8) + 3 * p.x;
+    SCOPED_TRACE(testing::Message() << "column " << p.x << " shows " << int{got[0]} << ", " << int{got[1]} << ", "
+                                    << int{got[2]});
+    EXPECT_NEAR(got[0], p.red, 24);
+    EXPECT_NEAR(got[1], p.green, 24);
+    EXPECT_NEAR(got[2], p.blue, 24);
   }
 }
 

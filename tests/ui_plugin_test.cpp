@@ -492,9 +492,8 @@ TEST_F(ColorProfileTest, OtherQueriesFailWithNothingWritten) {
   }
 }
 
-TEST_F(ColorProfileTest, MissingSizeOrFlagsPointerIsRefusedBeforeAnyWrite) {
+TEST_F(ColorProfileTest, MissingSizePointerIsRefusedBeforeAnyWrite) {
   Bytes buffer(64, 0xEE);
-  ULONG size = 64;
   FLONG flags = 0x77;
   SetLastError(0);
   EXPECT_EQ(plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, buffer.data(), nullptr,
@@ -502,6 +501,35 @@ TEST_F(ColorProfileTest, MissingSizeOrFlagsPointerIsRefusedBeforeAnyWrite) {
             E_FAIL);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(flags, 0x77u);
+  EXPECT_TRUE(SameBytes(buffer, Bytes(64, 0xEE)));
+}
+
+// The flags matter only to a caller that takes the name: one asking for the
+// size alone learns it without a flags pointer, then asks again in full.
+TEST_F(ColorProfileTest, SizeOnlyCallNeedsNoFlagsPointer) {
+  for (ULONG given : {ULONG{0}, ULONG{31}}) {
+    ULONG size = given;
+    SetLastError(0);
+    EXPECT_EQ(
+        plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, nullptr, &size, nullptr),
+        E_FAIL)
+        << given;
+    EXPECT_EQ(size, 32u) << given;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER)) << given;
+  }
+  Bytes buffer(32, 0xEE);
+  ULONG size = 32;
+  FLONG flags = 0x77;
+  EXPECT_EQ(
+      plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, buffer.data(), &size, &flags),
+      S_OK);
+  EXPECT_EQ(flags, static_cast<FLONG>(QCP_PROFILEDISK));
+  EXPECT_TRUE(SameBytes(buffer, Concat({kProfileName, Bytes(2, 0xEE)})));
+}
+
+TEST_F(ColorProfileTest, FullCallWithoutFlagsPointerIsRefusedBeforeAnyWrite) {
+  Bytes buffer(64, 0xEE);
+  ULONG size = 64;
   SetLastError(0);
   EXPECT_EQ(
       plugin()->QueryColorProfile(nullptr, nullptr, nullptr, nullptr, QCP_DEVICEPROFILE, buffer.data(), &size, nullptr),

@@ -74,13 +74,19 @@ HRESULT UiPlugin::CommonUIProp(DWORD, POEMCUIPPARAM pOemCUIPParam) {
 HRESULT UiPlugin::QueryColorProfile(HANDLE, POEMUIOBJ, PDEVMODEW, PVOID, ULONG ulQueryMode, VOID* pvProfileData,
                                     ULONG* pcbProfileData, FLONG* pflProfileData) {
   if (ulQueryMode != QCP_DEVICEPROFILE) return E_FAIL;
-  if (pcbProfileData == nullptr || pflProfileData == nullptr) {
+  if (pcbProfileData == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return E_FAIL;
   }
   if (pvProfileData == nullptr || *pcbProfileData < kColorProfileReportedSize) {
     *pcbProfileData = kColorProfileReportedSize;
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return E_FAIL;
+  }
+  // A caller asking only for the size needs no flags; one taking the name
+  // does, and is refused before anything of the answer is written.
+  if (pflProfileData == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return E_FAIL;
   }
   std::memcpy(pvProfileData, kColorProfileName, sizeof kColorProfileName);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "job/band_decoders.h"
 
@@ -48,6 +49,12 @@ bool RowsToImage(const RecordFields& r, const uint8_t* rows, size_t rowBytes, Im
     return true;
   }
   return false;
+}
+
+// The printer reads a colour JPEG's first component as blue and its third
+// as red: the plug-in hands GDI+ its bands with those two exchanged.
+void ExchangeFirstAndThirdComponents(Image& band) {
+  for (size_t i = 0; i + 2 < band.pixels.size(); i += 3) std::swap(band.pixels[i], band.pixels[i + 2]);
 }
 
 void Place(const Image& band, int64_t left, int64_t top, Image& page, bool& clipped) {
@@ -146,6 +153,7 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
       error = At(item) + ": " + error;
       return false;
     }
+    if (band.channels == 3) ExchangeFirstAndThirdComponents(band);
     return true;
   }
   const bool known = (r.colorSpace == 3 && (r.bitsPerComponent == 1 || r.bitsPerComponent == 8)) ||
