@@ -72,7 +72,7 @@ HRESULT WriteGrayBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, flo
   // The 8-bit row length: the width rounded up to a multiple of 4.
   const auto width = static_cast<uint16_t>(static_cast<int64_t>(std::ceil(header->biWidth * 0.25) * 4.0));
   WriteShortImageRecordHeader(helper, pdevobj, originY, width, static_cast<uint16_t>(header->biHeight),
-                              kGrayRawDescriptor, header->biSizeImage);
+                              language::kGrayRawDescriptor, header->biSizeImage);
   SpoolBytes(helper, pdevobj, bits, header->biSizeImage);
   return S_OK;
 }
@@ -87,7 +87,7 @@ HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, fl
   auto* row = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, rowBytes));
   if (row == nullptr) return E_OUTOFMEMORY;
   WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(width), static_cast<uint16_t>(rows),
-                              kColorRawDescriptor, rowBytes * rows);
+                              language::kColorRawDescriptor, rowBytes * rows);
   const BYTE* source = bits;
   for (DWORD y = 0; y < rows; ++y, source += stride) {
     RowToRgb(source, row, width);

@@ -30,10 +30,10 @@ ImageRecordHeader CommonHeader() {
   header.height = 32;
   header.extKind = 1;
   header.formatKind = 2;
-  header.colorSpace = kColorSpaceGray;
+  header.colorSpace = language::kColorSpaceGray;
   header.dataLayout = 1;
   header.bitsPerComponent = 8;
-  header.compression = kCompressionNone;
+  header.compression = language::kCompressionNone;
   header.dataLength = 20480;
   return header;
 }
@@ -65,18 +65,18 @@ TEST_F(ImageRecordTest, CommonHeaderEqualsTheShortForm) {
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 
   helper.ClearWrites();
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(Sizes(helper.writes()), (std::vector<size_t>{6, 4, 24, 2, 2, 6, 4}));
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 }
 
 TEST_F(ImageRecordTest, EachShortFormDescriptorMatchesTheGeneralWriter) {
   const struct {
-    const FormatDescriptor& descriptor;
+    const language::FormatDescriptor& descriptor;
     uint8_t colorSpace, compression;
-  } cases[] = {{kGrayRawDescriptor, kColorSpaceGray, kCompressionNone},
-               {kColorRawDescriptor, kColorSpaceRgb, kCompressionNone},
-               {kJpegDescriptor, kColorSpaceJpeg, kCompressionJpeg}};
+  } cases[] = {{language::kGrayRawDescriptor, language::kColorSpaceGray, language::kCompressionNone},
+               {language::kColorRawDescriptor, language::kColorSpaceRgb, language::kCompressionNone},
+               {language::kJpegDescriptor, language::kColorSpaceJpeg, language::kCompressionJpeg}};
   for (const auto& c : cases) {
     ImageRecordHeader header = CommonHeader();
     header.originY = -3.5f;
@@ -207,7 +207,7 @@ TEST_F(ImageRecordTest, FailureIsANegativeResultOnly) {
 
 TEST_F(ImageRecordTest, ShortFormWritesOnPastAFailure) {
   helper.FailWrite(3);
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(helper.writeCalls(), 7u);
   Bytes want = kCommonHeader;
   want.erase(want.begin() + 10, want.begin() + 34);
