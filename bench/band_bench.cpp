@@ -94,8 +94,8 @@ void RunColorPage(benchmark::State& state, bool tryJpeg) {
     state.SkipWithError(error.c_str());
     return;
   }
-  uint64_t bytesOut = 0;
-  session.helper().SetSink([&](const uint8_t*, DWORD size) { bytesOut += size; });
+  kav::host::CountingSink counter;
+  session.helper().SetSink(&counter);
   auto& pdev = *static_cast<kav::RenderPdev*>(session.devobj().pdevOEM);
   pdev.tryJpeg = tryJpeg ? 1 : 0;
   std::vector<PageBand> bands = BandsOf(PhotoPage());
@@ -104,7 +104,7 @@ void RunColorPage(benchmark::State& state, bool tryJpeg) {
   }
   if (tryJpeg && pdev.tryJpeg == 0) state.SkipWithError("a JPEG attempt failed; the bands went raw");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PhotoPage().bits.size()));
-  state.counters["out_bytes_per_page"] = static_cast<double>(bytesOut) / static_cast<double>(state.iterations());
+  state.counters["out_bytes_per_page"] = static_cast<double>(counter.bytes()) / static_cast<double>(state.iterations());
 }
 
 void BM_JpegBand(benchmark::State& state) { RunColorPage(state, true); }

@@ -151,12 +151,11 @@ void BandPath(benchmark::State& state, const Page& page) {
   std::string error;
   if (!session.Open(host::PluginBesideProgram("kavrender"), error)) return state.SkipWithError(error.c_str());
   if (FAILED(session.EnableDevice())) return state.SkipWithError("the device was not enabled");
-  size_t jobBytes = 0;
-  session.helper().SetSink([&jobBytes](const uint8_t*, DWORD count) { jobBytes += count; });
+  host::CountingSink job;
+  session.helper().SetSink(&job);
   Page hostPage(page.size());
   std::transform(page.begin(), page.end(), hostPage.begin(), [](uint8_t byte) { return uint8_t(~byte); });
   for (auto _ : state) {
-    jobBytes = 0;
     for (uint32_t top = 0; top < kRows; top += kBandRows) {
       const uint32_t rows = std::min(kBandRows, kRows - top);
       BITMAPINFOHEADER header{};
@@ -171,9 +170,8 @@ void BandPath(benchmark::State& state, const Page& page) {
       params.ptOffset = {0, static_cast<LONG>(top)};
       session.Band(kMonochromeCallback, header, hostPage.data() + size_t{top} * kRowBytes, params);
     }
-    benchmark::DoNotOptimize(jobBytes);
   }
-  state.counters["job_bytes"] = static_cast<double>(jobBytes);
+  state.counters["job_bytes"] = static_cast<double>(job.bytes()) / static_cast<double>(state.iterations());
   ReportPage(state, page);
 }
 

@@ -15,14 +15,14 @@ constexpr uint32_t kLargestBand = 1u << 18;
 
 struct Device {
   kav::host::RenderSession session;
-  uint64_t bytesSpooled = 0;
+  kav::host::CountingSink spooled;
   Device() {
     std::string error;
     if (!session.Open(kav::host::PluginBesideProgram("kavrender"), error) || FAILED(session.EnableDevice())) {
       std::fprintf(stderr, "cannot open the render library: %s\n", error.c_str());
       std::abort();
     }
-    session.helper().SetSink([this](const uint8_t*, DWORD count) { bytesSpooled += count; });
+    session.helper().SetSink(&spooled);
   }
 };
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/win32.h"
+#include "render/printer_language.h"
 
 namespace kav {
 
@@ -19,13 +20,12 @@ inline bool HasReadableRows(const BITMAPINFOHEADER& header, DWORD bytesPerPixel)
   return RowStride(header) >= static_cast<uint64_t>(header.biWidth) * bytesPerPixel;
 }
 
-// The record's width and height are 16-bit fields: a larger band cannot be
-// described and is refused whole rather than sent under a cut size.
-inline constexpr LONG kMaxRecordSide = 65535;
-
-// Width and height as the record carries them (colour and JPEG records).
+// Width and height as the record carries them (colour and JPEG records): the
+// record's fields are 16-bit, so a larger band cannot be described and is
+// refused whole rather than sent under a cut size.
 inline bool FitsRecord(const BITMAPINFOHEADER& header) {
-  return header.biWidth <= kMaxRecordSide && header.biHeight <= kMaxRecordSide;
+  constexpr auto kMax = static_cast<LONG>(language::kMaxRecordExtent);
+  return header.biWidth <= kMax && header.biHeight <= kMax;
 }
 
 // A gray record's width is its row length, the band width rounded up to a
@@ -36,7 +36,7 @@ inline DWORD GrayRecordWidth(const BITMAPINFOHEADER& header) {
 
 // So a gray band may be at most 65532 pixels wide.
 inline bool FitsGrayRecord(const BITMAPINFOHEADER& header) {
-  return FitsRecord(header) && GrayRecordWidth(header) <= static_cast<DWORD>(kMaxRecordSide);
+  return FitsRecord(header) && GrayRecordWidth(header) <= language::kMaxRecordExtent;
 }
 
 }  // namespace kav

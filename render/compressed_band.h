@@ -5,12 +5,13 @@
 #include <cstdint>
 
 #include "platform/oem.h"
+#include "render/printer_language.h"
 
 namespace kav {
 
 // The widest band whose padded width still fits the record's 16-bit width.
-inline constexpr LONG kMaxCompressedBandWidth = 65504;
-inline constexpr LONG kMaxCompressedBandHeight = 65535;
+inline constexpr LONG kMaxCompressedBandWidth = language::kMaxRecordExtent / 32 * 32;  // 65504
+inline constexpr LONG kMaxCompressedBandHeight = language::kMaxRecordExtent;
 
 // Writes the band as one record: S_OK once written (whatever the writes
 // answered); E_INVALIDARG for a missing pointer; E_FAIL, with nothing

@@ -53,7 +53,7 @@ HRESULT WriteGrayBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, flo
   const DWORD rows = static_cast<DWORD>(header->biHeight);
   const DWORD stride = RowStride(*header);
   WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(rowLength), static_cast<uint16_t>(rows),
-                              kGrayRawDescriptor, rowLength * rows);
+                              language::kGrayRawDescriptor, rowLength * rows);
   // Host rows of the record's length go in one write; any others are made
   // to that length, or the printer would read shifted rows.
   if (stride == rowLength) {
@@ -74,7 +74,7 @@ HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, fl
   auto* row = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, rowBytes));
   if (row == nullptr) return E_OUTOFMEMORY;
   WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(width), static_cast<uint16_t>(rows),
-                              kColorRawDescriptor, rowBytes * rows);
+                              language::kColorRawDescriptor, rowBytes * rows);
   const BYTE* source = bits;
   for (DWORD y = 0; y < rows; ++y, source += stride) {
     ExchangeFirstAndThirdBytes(source, row, width);

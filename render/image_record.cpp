@@ -5,18 +5,10 @@
 namespace kav {
 namespace {
 
-constexpr uint8_t kRecordLead[6] = {0x43, 0x71, 0x00, 0x00, 0x00, 0x00};  // "Cq", originX +0.0
-constexpr uint8_t kIdentityTransform[24] = {
-    0x3F, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 1.0, 0.0, 0.0
-    0x3F, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 1.0, 0.0, 0.0
-};
-
 HRESULT Spool(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const uint8_t* bytes, DWORD count) {
   DWORD written = 0;
   return helper->DrvWriteSpoolBuf(pdevobj, const_cast<uint8_t*>(bytes), count, &written);
 }
-
-bool HasTable(uint8_t colorSpace) { return colorSpace >= 8 && colorSpace <= 11; }
 
 }  // namespace
 
@@ -47,7 +39,7 @@ HRESULT SpoolBytes(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const void* byte
 HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const ImageRecordHeader& header) {
   // Each step is one write; the first failure ends the header.
   auto ok = [](HRESULT hr) { return SUCCEEDED(hr); };
-  if (!ok(SpoolU16BE(helper, pdevobj, 0x4371))) return E_FAIL;  // "Cq"
+  if (!ok(SpoolBytes(helper, pdevobj, language::kRecordSignature, sizeof language::kRecordSignature))) return E_FAIL;
   if (!ok(SpoolFloatBE(helper, pdevobj, header.originX))) return E_FAIL;
   if (!ok(SpoolFloatBE(helper, pdevobj, header.originY))) return E_FAIL;
   for (float t : header.transform) {
@@ -56,14 +48,14 @@ HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, cons
   if (!ok(SpoolU16BE(helper, pdevobj, header.width))) return E_FAIL;
   if (!ok(SpoolU16BE(helper, pdevobj, header.height))) return E_FAIL;
   if (!ok(SpoolU8(helper, pdevobj, header.extKind))) return E_FAIL;
-  if (header.extKind == 2) {
+  if (header.extKind == language::kExtensionFollows) {
     if (!ok(SpoolU8(helper, pdevobj, header.extCode))) return E_FAIL;
     if (!ok(SpoolU32BE(helper, pdevobj, header.extValue))) return E_FAIL;
   }
   if (!ok(SpoolU8(helper, pdevobj, header.formatKind))) return E_FAIL;
-  if (header.formatKind != 2) return S_OK;
+  if (header.formatKind != language::kFormatBlockFollows) return S_OK;
   if (!ok(SpoolU8(helper, pdevobj, header.colorSpace))) return E_FAIL;
-  if (HasTable(header.colorSpace)) {
+  if (language::HasColorTable(header.colorSpace)) {
     if (!ok(SpoolU8(helper, pdevobj, header.tableKind))) return E_FAIL;
     if (!ok(SpoolU16BE(helper, pdevobj, header.tableCount))) return E_FAIL;
     if (!ok(SpoolU16BE(helper, pdevobj, header.tableLength))) return E_FAIL;
@@ -80,10 +72,10 @@ HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, cons
 }
 
 void WriteShortImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float originY, uint16_t width,
-                                 uint16_t height, const FormatDescriptor& descriptor, uint32_t dataLength) {
-  Spool(helper, pdevobj, kRecordLead, sizeof kRecordLead);
+                                 uint16_t height, const language::FormatDescriptor& descriptor, uint32_t dataLength) {
+  Spool(helper, pdevobj, language::kRecordLead, sizeof language::kRecordLead);
   SpoolFloatBE(helper, pdevobj, originY);
-  Spool(helper, pdevobj, kIdentityTransform, sizeof kIdentityTransform);
+  Spool(helper, pdevobj, language::kIdentityTransform, sizeof language::kIdentityTransform);
   SpoolU16BE(helper, pdevobj, width);
   SpoolU16BE(helper, pdevobj, height);
   Spool(helper, pdevobj, descriptor, sizeof descriptor);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/oem.h"
+#include "render/printer_language.h"
 
 namespace kav {
 
@@ -32,13 +33,6 @@ struct ImageRecordHeader {
   uint32_t dataLength;
 };
 
-inline constexpr uint8_t kColorSpaceGray = 3;
-inline constexpr uint8_t kColorSpaceRgb = 4;
-inline constexpr uint8_t kColorSpaceJpeg = 5;
-inline constexpr uint8_t kCompressionNone = 1;
-inline constexpr uint8_t kCompressionJpeg = 4;
-inline constexpr uint8_t kCompressionRows = 7;
-
 // One-item writers: each is exactly one DrvWriteSpoolBuf call, assembled
 // byte by byte so the machine's byte order does not matter, and answers
 // that call's result.
@@ -52,17 +46,10 @@ HRESULT SpoolBytes(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const void* byte
 // at the first write that fails, leaving the fields before it in the job.
 HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const ImageRecordHeader& header);
 
-// The format descriptors of the short form: extKind, formatKind, colorSpace,
-// dataLayout, bitsPerComponent, compression.
-using FormatDescriptor = uint8_t[6];
-inline constexpr FormatDescriptor kGrayRawDescriptor = {0x01, 0x02, 0x03, 0x01, 0x08, 0x01};
-inline constexpr FormatDescriptor kColorRawDescriptor = {0x01, 0x02, 0x04, 0x01, 0x08, 0x01};
-inline constexpr FormatDescriptor kJpegDescriptor = {0x01, 0x02, 0x05, 0x01, 0x08, 0x04};
-
 // The short form of a header with originX 0, the identity transform and no
 // extension or table: seven writes from constant blocks and the producer's
 // values, whose results are not looked at.
 void WriteShortImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float originY, uint16_t width,
-                                 uint16_t height, const FormatDescriptor& descriptor, uint32_t dataLength);
+                                 uint16_t height, const language::FormatDescriptor& descriptor, uint32_t dataLength);
 
 }  // namespace kav

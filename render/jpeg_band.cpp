@@ -155,7 +155,7 @@ HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, flo
   DeleteFileW(name);
   if (!ready) return E_FAIL;
   WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(header->biWidth),
-                              static_cast<uint16_t>(header->biHeight), kJpegDescriptor, jpeg.size);
+                              static_cast<uint16_t>(header->biHeight), language::kJpegDescriptor, jpeg.size);
   SpoolBytes(helper, pdevobj, jpeg.bytes, jpeg.size);
   FreeBlock(jpeg.bytes);
   return S_OK;

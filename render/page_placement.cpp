@@ -3,16 +3,16 @@
 #include <array>
 #include <bit>
 
-#include "render/render_plugin.h"
+#include "render/printer_language.h"
 
 namespace kav {
 namespace {
 
-// A sheet extent in whole device pixels, truncated. The product is taken in
-// 64 bits so that no resolution a device mode can hold wraps it.
+// A sheet extent of the device mode in whole device pixels; none for a size
+// of zero or below.
 DWORD SheetPixels(short tenthsMm, DWORD dpi) {
   if (tenthsMm <= 0) return 0;
-  return static_cast<DWORD>((static_cast<uint64_t>(tenthsMm) * dpi * 10 + 5) / 2540);
+  return static_cast<DWORD>(language::SheetPixels(static_cast<uint64_t>(tenthsMm), dpi));
 }
 
 // What is left of `extent` beyond `offset`, zero rather than wrapped.
@@ -33,17 +33,14 @@ void StoreFloatBE(uint8_t* at, float value) {
 
 }  // namespace
 
-void ComputePagePlacement(PDEVOBJ pdevobj, DWORD landscape, PagePlacement& out, DWORD rotate180) {
-  const DEVMODEW& devmode = *pdevobj->pPublicDM;
-  const auto* pdev = static_cast<const RenderPdev*>(pdevobj->pdevOEM);
-  const DWORD offsetX = pdev != nullptr ? pdev->physOffsetX : 0;
-  const DWORD offsetY = pdev != nullptr ? pdev->physOffsetY : 0;
-  const DWORD dpi = devmode.dmPrintQuality > 0 ? static_cast<DWORD>(devmode.dmPrintQuality) : kFallbackDpi;
+PagePlacement ComputePagePlacement(const DEVMODEW& devmode, DWORD offsetX, DWORD offsetY, bool landscape,
+                                   bool rotate180) {
+  const DWORD dpi = devmode.dmPrintQuality > 0 ? static_cast<DWORD>(devmode.dmPrintQuality) : language::kFallbackDpi;
   const DWORD sheetWidth = SheetPixels(devmode.dmPaperWidth, dpi);
   const DWORD sheetLength = SheetPixels(devmode.dmPaperLength, dpi);
 
-  const float s = 72.0f / static_cast<float>(dpi);
-  const float n = -72.0f / static_cast<float>(dpi);
+  const float s = language::PlacementScale(dpi);
+  const float n = -s;
   auto t = [dpi](DWORD pixels) { return PixelsToPoints(pixels, dpi); };
 
   std::array<float, 6> m;
@@ -56,7 +53,9 @@ void ComputePagePlacement(PDEVOBJ pdevobj, DWORD landscape, PagePlacement& out, 
   } else {
     m = {n, 0.0f, 0.0f, s, t(Remaining(sheetWidth, offsetX)), t(offsetY)};
   }
+  PagePlacement out;
   for (size_t i = 0; i < m.size(); ++i) StoreFloatBE(out.bytes + 4 * i, m[i]);
+  return out;
 }
 
 }  // namespace kav

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/oem.h"
+#include "platform/win32.h"
 
 namespace kav {
 
@@ -16,17 +16,12 @@ struct PagePlacement {
 };
 static_assert(sizeof(PagePlacement) == 24);
 
-// The resolution assumed when dmPrintQuality holds no dot count (zero, or a
-// negative resolution code), so the scale stays finite.
-inline constexpr DWORD kFallbackDpi = 600;
-
-// Works the placement out from the device's printable-area offset, the public
-// device mode's resolution and sheet size, and the two flags; the half turn
-// (`rotate180`) places the same page turned on the sheet. `pdevobj` and its
-// public device mode must be present; a device without its record (pdevOEM
-// null) counts as having no offset. Sheet sizes of zero or below count as
-// zero, and an offset beyond the sheet leaves a zero distance, never a
-// wrapped one.
-void ComputePagePlacement(PDEVOBJ pdevobj, DWORD landscape, PagePlacement& out, DWORD rotate180);
+// The placement for the device mode's resolution and sheet size, the
+// printable area's offset in device pixels, and the two settings; the half
+// turn (`rotate180`) places the same page turned on the sheet. Sheet sizes of
+// zero or below count as zero, and an offset beyond the sheet leaves a zero
+// distance, never a wrapped one.
+PagePlacement ComputePagePlacement(const DEVMODEW& devmode, DWORD offsetX, DWORD offsetY, bool landscape,
+                                   bool rotate180);
 
 }  // namespace kav

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "render_fixture.h"
-#include "scripted_helper.h"
 
 namespace kav::test {
 namespace {
@@ -224,57 +223,29 @@ TEST_F(CommandTest, FailedSettingReadsCountAsUnrotatedPortrait) {
   EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
 }
 
-// The host stood in for by a helper that answers raw keyword bytes.
-class RawSettingTest : public CommandTest {
- protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    ASSERT_EQ(session.plugin()->DisableDriver(), S_OK);
-    ASSERT_EQ(session.plugin()->PublishDriverInterface(&scripted), S_OK);
-  }
-  void TearDown() override {
-    session.plugin()->DisableDriver();
-    CommandTest::TearDown();
-  }
-
-  Bytes ScriptedPlacement() {
-    scripted.writes.clear();
-    INT result = 77;
-    EXPECT_EQ(session.Command(250, &result), S_OK);
-    EXPECT_EQ(result, 0);
-    if (scripted.writes.size() != 2) {
-      ADD_FAILURE() << "command 250 made " << scripted.writes.size() << " writes";
-      return {};
-    }
-    return scripted.writes[1];
-  }
-
-  ScriptedHelper scripted;
-};
-
-TEST_F(RawSettingTest, KeywordsEndAtTheirNulOrTheBuffersEnd) {
+TEST_F(CommandTest, KeywordsEndAtTheirNulOrTheBuffersEnd) {
   const Bytes rotated = Hex("BDF5C28F 00000000 00000000 3DF5C28F 4411CCCD 41400000");
   const Bytes landscape = Hex("00000000 3DF5C28F 3DF5C28F 00000000 41400000 41400000");
   // Twenty bytes and no NUL: a keyword of twenty letters, which is no option.
-  scripted.Answer("Rotation", "TRUE" + std::string(16, 'X'), S_OK);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), kA4Portrait));
+  helper().ScriptSetting("Rotation", "TRUE" + std::string(16, 'X'), S_OK);
+  EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
   // A short answer without its NUL: the cleared buffer ends it.
-  scripted.Answer("Rotation", "TRUE", S_OK);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), rotated));
-  scripted.Answer("Rotation", std::string("TRUE\0XYZ", 8), S_OK);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), rotated));
-  scripted.Answer("Rotation", "", S_OK);
-  scripted.Answer("Orientation", "LANDSCAPE_CC270", S_OK);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), landscape));
-  scripted.Answer("Orientation", "LANDSCAPE_CC270" + std::string(5, 'X'), S_OK);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), kA4Portrait));
+  helper().ScriptSetting("Rotation", "TRUE", S_OK);
+  EXPECT_TRUE(SameBytes(Placement(), rotated));
+  helper().ScriptSetting("Rotation", std::string("TRUE\0XYZ", 8), S_OK);
+  EXPECT_TRUE(SameBytes(Placement(), rotated));
+  helper().ScriptSetting("Rotation", "", S_OK);
+  helper().ScriptSetting("Orientation", "LANDSCAPE_CC270", S_OK);
+  EXPECT_TRUE(SameBytes(Placement(), landscape));
+  helper().ScriptSetting("Orientation", "LANDSCAPE_CC270" + std::string(5, 'X'), S_OK);
+  EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
 }
 
-TEST_F(RawSettingTest, FailedReadsDoNotCountWhatTheyLeftInTheBuffer) {
-  scripted.Answer("Rotation", std::string("TRUE\0", 5), E_FAIL);
-  scripted.Answer("Orientation", std::string("LANDSCAPE_CC270\0", 16), E_FAIL);
-  EXPECT_TRUE(SameBytes(ScriptedPlacement(), kA4Portrait));
-  EXPECT_EQ(scripted.settingReads, (std::vector<std::string>{"Rotation", "Orientation"}));
+TEST_F(CommandTest, FailedReadsDoNotCountWhatTheyLeftInTheBuffer) {
+  helper().ScriptSetting("Rotation", std::string("TRUE\0", 5), E_FAIL);
+  helper().ScriptSetting("Orientation", std::string("LANDSCAPE_CC270\0", 16), E_FAIL);
+  EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
+  EXPECT_EQ(helper().settingReads(), (std::vector<std::string>{"Rotation", "Orientation"}));
 }
 
 // Values no real device gives still yield a finite, well-defined matrix.

@@ -9,7 +9,6 @@
 
 #include "bytes.h"
 #include "host/driver_helper.h"
-#include "scripted_helper.h"
 
 namespace kav::test {
 namespace {
@@ -30,10 +29,10 @@ ImageRecordHeader CommonHeader() {
   header.height = 32;
   header.extKind = 1;
   header.formatKind = 2;
-  header.colorSpace = kColorSpaceGray;
+  header.colorSpace = language::kColorSpaceGray;
   header.dataLayout = 1;
   header.bitsPerComponent = 8;
-  header.compression = kCompressionNone;
+  header.compression = language::kCompressionNone;
   header.dataLength = 20480;
   return header;
 }
@@ -65,18 +64,18 @@ TEST_F(ImageRecordTest, CommonHeaderEqualsTheShortForm) {
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 
   helper.ClearWrites();
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(Sizes(helper.writes()), (std::vector<size_t>{6, 4, 24, 2, 2, 6, 4}));
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 }
 
 TEST_F(ImageRecordTest, EachShortFormDescriptorMatchesTheGeneralWriter) {
   const struct {
-    const FormatDescriptor& descriptor;
+    const language::FormatDescriptor& descriptor;
     uint8_t colorSpace, compression;
-  } cases[] = {{kGrayRawDescriptor, kColorSpaceGray, kCompressionNone},
-               {kColorRawDescriptor, kColorSpaceRgb, kCompressionNone},
-               {kJpegDescriptor, kColorSpaceJpeg, kCompressionJpeg}};
+  } cases[] = {{language::kGrayRawDescriptor, language::kColorSpaceGray, language::kCompressionNone},
+               {language::kColorRawDescriptor, language::kColorSpaceRgb, language::kCompressionNone},
+               {language::kJpegDescriptor, language::kColorSpaceJpeg, language::kCompressionJpeg}};
   for (const auto& c : cases) {
     ImageRecordHeader header = CommonHeader();
     header.originY = -3.5f;
@@ -195,19 +194,17 @@ TEST_F(ImageRecordTest, AFailedWriteEndsTheHeaderAtOnce) {
 }
 
 TEST_F(ImageRecordTest, FailureIsANegativeResultOnly) {
-  ScriptedHelper scripted;
-  scripted.writeResult = S_FALSE;
-  EXPECT_EQ(WriteImageRecordHeader(&scripted, &devobj, CommonHeader()), S_OK);
-  EXPECT_EQ(scripted.writes.size(), 18u);
-  scripted.writes.clear();
-  scripted.writeResult = static_cast<HRESULT>(0x80070070);  // disk full
-  EXPECT_EQ(WriteImageRecordHeader(&scripted, &devobj, CommonHeader()), E_FAIL);
-  EXPECT_EQ(scripted.writes.size(), 1u);
+  helper.AnswerWrites(S_FALSE);
+  EXPECT_EQ(Write(CommonHeader()), S_OK);
+  EXPECT_EQ(helper.writeCalls(), 18u);
+  helper.AnswerWrites(static_cast<HRESULT>(0x80070070));  // disk full
+  EXPECT_EQ(Write(CommonHeader()), E_FAIL);
+  EXPECT_EQ(helper.writeCalls(), 19u);
 }
 
 TEST_F(ImageRecordTest, ShortFormWritesOnPastAFailure) {
   helper.FailWrite(3);
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(helper.writeCalls(), 7u);
   Bytes want = kCommonHeader;
   want.erase(want.begin() + 10, want.begin() + 34);
@@ -218,18 +215,21 @@ TEST(OneItemWriterTest, EachIsOneWriteAnsweringItsResultUnchanged) {
   DEVOBJ devobj{};
   const uint8_t raw[] = {0x00, 0xFF, 0x7F};
   for (HRESULT result : {S_OK, S_FALSE, E_FAIL, static_cast<HRESULT>(0x80070070)}) {
-    ScriptedHelper scripted;
-    scripted.writeResult = result;
-    EXPECT_EQ(SpoolU8(&scripted, &devobj, 0x1A5), result);
-    EXPECT_EQ(SpoolU16BE(&scripted, &devobj, 0x12345678), result);
-    EXPECT_EQ(SpoolU32BE(&scripted, &devobj, 0x01020304), result);
-    EXPECT_EQ(SpoolFloatBE(&scripted, &devobj, -2.5f), result);
-    EXPECT_EQ(SpoolFloatBE(&scripted, &devobj, 100.0f), result);
-    EXPECT_EQ(SpoolBytes(&scripted, &devobj, raw, sizeof raw), result);
+    host::DriverHelper helper;  // lives here; nothing takes a reference
+    helper.AnswerWrites(result);
+    std::vector<Bytes> calls;  // refused writes too
+    helper.SetWriteObserver(
+        [&calls](const uint8_t* bytes, DWORD size, bool) { calls.emplace_back(bytes, bytes + size); });
+    EXPECT_EQ(SpoolU8(&helper, &devobj, 0x1A5), result);
+    EXPECT_EQ(SpoolU16BE(&helper, &devobj, 0x12345678), result);
+    EXPECT_EQ(SpoolU32BE(&helper, &devobj, 0x01020304), result);
+    EXPECT_EQ(SpoolFloatBE(&helper, &devobj, -2.5f), result);
+    EXPECT_EQ(SpoolFloatBE(&helper, &devobj, 100.0f), result);
+    EXPECT_EQ(SpoolBytes(&helper, &devobj, raw, sizeof raw), result);
     const std::vector<Bytes> want = {Hex("A5"),          Hex("56 78"),       Hex("01 02 03 04"),
                                      Hex("C0 20 00 00"), Hex("42 C8 00 00"), Hex("00 FF 7F")};
-    ASSERT_EQ(scripted.writes.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(SameBytes(scripted.writes[i], want[i])) << i;
+    ASSERT_EQ(calls.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(SameBytes(calls[i], want[i])) << i;
   }
 }
 

@@ -1,7 +1,9 @@
-// The host's helper object on the render side: it collects every spool write
-// as its own byte string and answers feature settings from a map.
+// The host's helper object on the render side: it hands every spool write to
+// one sink (a recording of each write as its own byte string, unless another
+// is set) and answers feature settings from a map.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -14,6 +16,38 @@
 namespace kav::host {
 
 using Bytes = std::vector<uint8_t>;
+
+// Where the bytes the plug-in spools go, one call per accepted write.
+class SpoolSink {
+ public:
+  virtual void Write(const uint8_t* bytes, size_t size) = 0;
+
+ protected:
+  ~SpoolSink() = default;
+};
+
+// Keeps each write as its own byte string: the split into writes is part of
+// what the printer is sent.
+class RecordingSink final : public SpoolSink {
+ public:
+  void Write(const uint8_t* bytes, size_t size) override { writes_.emplace_back(bytes, bytes + size); }
+  const std::vector<Bytes>& writes() const { return writes_; }
+  Bytes Job() const;
+  void Clear() { writes_.clear(); }
+
+ private:
+  std::vector<Bytes> writes_;
+};
+
+// Counts the bytes and keeps none (large jobs, benchmarks, fuzzing).
+class CountingSink final : public SpoolSink {
+ public:
+  void Write(const uint8_t*, size_t size) override { bytes_ += size; }
+  uint64_t bytes() const { return bytes_; }
+
+ private:
+  uint64_t bytes_ = 0;
+};
 
 class DriverHelper final : public HelperObject<DriverHelper, IPrintOemDriverUni, kIidPrintOemDriverUni> {
  public:
@@ -32,38 +66,54 @@ class DriverHelper final : public HelperObject<DriverHelper, IPrintOemDriverUni,
   }
   HRESULT STDMETHODCALLTYPE DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return E_NOTIMPL; }
 
-  // What the plug-in sent: one entry per DrvWriteSpoolBuf call that succeeded.
-  const std::vector<Bytes>& writes() const { return writes_; }
-  Bytes Job() const;
-  void ClearWrites() { writes_.clear(); }
+  // The one output: the recording below unless another sink is set; null
+  // goes back to the recording. The sink must outlive its use here.
+  void SetSink(SpoolSink* sink) { sink_ = sink != nullptr ? sink : &recording_; }
+  // What reached the recording: one entry per accepted write.
+  const std::vector<Bytes>& writes() const { return recording_.writes(); }
+  Bytes Job() const { return recording_.Job(); }
+  void ClearWrites() { recording_.Clear(); }
 
-  // A custom sink replaces the recording (for large jobs and benchmarks).
-  void SetSink(std::function<void(const uint8_t*, DWORD)> sink) { sink_ = std::move(sink); }
   // Sees every write call as it is made, failed ones included (`accepted`
-  // false: nothing was appended), for tools that list the calls.
+  // false: it reached no sink), for tools that list the calls and tests that
+  // look at refused ones.
   using WriteObserver = std::function<void(const uint8_t* bytes, DWORD size, bool accepted)>;
   void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
 
-  // Feature settings: an absent feature makes the read fail.
-  void SetSetting(const std::string& feature, const std::string& keyword) { settings_[feature] = keyword; }
+  // Feature settings as the host answers them: the keyword and its NUL, a
+  // failed read when the buffer is too small; an absent feature fails.
+  void SetSetting(const std::string& feature, const std::string& keyword);
+  // A scripted answer: exactly `bytes` (no NUL added, cut to the buffer) and
+  // `result`, whatever was copied.
+  void ScriptSetting(const std::string& feature, std::string bytes, HRESULT result);
   void RemoveSetting(const std::string& feature) { settings_.erase(feature); }
   // While set, every setting read fails.
   void FailSettings(bool fail) { failSettings_ = fail; }
   const std::vector<std::string>& settingReads() const { return settingReads_; }
   void ClearSettingReads() { settingReads_.clear(); }
 
-  // Makes the nth following write fail: nothing appended, E_FAIL answered.
+  // Makes the nth following write fail: nothing reaches the sink, E_FAIL answered.
   void FailWrite(unsigned nth) { failWriteIn_ = nth; }
+  // Every following write answers `result`; a failure result (negative)
+  // reaches no sink, a success one (S_FALSE, say) is accepted.
+  void AnswerWrites(HRESULT result) { writeResult_ = result; }
   unsigned writeCalls() const { return writeCalls_; }
 
  private:
-  std::vector<Bytes> writes_;
-  std::function<void(const uint8_t*, DWORD)> sink_;
+  struct Setting {
+    std::string bytes;
+    HRESULT result;
+    bool scripted;
+  };
+
+  RecordingSink recording_;
+  SpoolSink* sink_ = &recording_;
   WriteObserver observer_;
-  std::map<std::string, std::string> settings_;
+  std::map<std::string, Setting> settings_;
   std::vector<std::string> settingReads_;
   bool failSettings_ = false;
   unsigned failWriteIn_ = 0;
+  HRESULT writeResult_ = S_OK;
   unsigned writeCalls_ = 0;
 };
 

@@ -20,6 +20,18 @@ namespace {
 // Pages of at least this many bands show their progress on a terminal.
 constexpr uint32_t kProgressBands = 16;
 
+// The job file, written as the plug-in spools it.
+class StreamSink final : public host::SpoolSink {
+ public:
+  explicit StreamSink(std::ostream& stream) : stream_(stream) {}
+  void Write(const uint8_t* bytes, size_t size) override {
+    stream_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+  }
+
+ private:
+  std::ostream& stream_;
+};
+
 bool Refuse(std::string& error, const char* message) {
   error = message;
   return false;
@@ -168,9 +180,8 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
   SetUpDevice(session, options, *layout);
   std::ofstream job(options.output, std::ios::binary | std::ios::trunc);
   if (!job) return Failure(err, "cannot write " + options.output);
-  session.helper().SetSink([&job](const uint8_t* bytes, DWORD size) {
-    job.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-  });
+  StreamSink sink(job);
+  session.helper().SetSink(&sink);
   if (FAILED(session.EnableDevice())) {
     job.close();
     std::remove(options.output.c_str());
