@@ -20,12 +20,12 @@ constexpr DWORD kKeywordSize = 20;
 // cleared first and the keyword ends at its NUL or at the buffer's end, so a
 // short or unterminated answer leaves nothing stale to compare; a failed read
 // answers the empty keyword, which matches no option.
-std::string_view ReadKeyword(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const char* feature,
-                             char (&buffer)[kKeywordSize]) {
+std::string_view ReadKeyword(const SpoolTarget& out, const char* feature, char (&buffer)[kKeywordSize]) {
   std::memset(buffer, 0, sizeof buffer);
   DWORD needed = 0;
   DWORD options = 0;
-  if (FAILED(helper->DrvGetDriverSetting(pdevobj, feature, buffer, sizeof buffer, &needed, &options))) return {};
+  if (FAILED(out.helper->DrvGetDriverSetting(out.pdevobj, feature, buffer, sizeof buffer, &needed, &options)))
+    return {};
   return {buffer, static_cast<size_t>(std::find(buffer, buffer + kKeywordSize, '\0') - buffer)};
 }
 
@@ -34,51 +34,51 @@ uint8_t ColorByte(const DEVMODEW& devmode) {
   return devmode.dmColor == DMCOLOR_MONOCHROME ? language::kColorByteMonochrome : language::kColorByteColor;
 }
 
-void WriteEcCommand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const language::EcCommand& command) {
-  const uint8_t bytes[4] = {language::kEcLead[0], language::kEcLead[1], ColorByte(*pdevobj->pPublicDM),
+void WriteEcCommand(const SpoolTarget& out, const language::EcCommand& command) {
+  const uint8_t bytes[4] = {language::kEcLead[0], language::kEcLead[1], ColorByte(*out.pdevobj->pPublicDM),
                             command.code};  // colour mode, then the command
-  SpoolBytes(helper, pdevobj, bytes, sizeof bytes);
+  SpoolBytes(out, bytes, sizeof bytes);
 }
 
-void WriteSingleCommand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const language::SingleCommand& command) {
-  SpoolU8(helper, pdevobj, command.code);
+void WriteSingleCommand(const SpoolTarget& out, const language::SingleCommand& command) {
+  SpoolU8(out, command.code);
   if (command.code != language::kSheetSizeCode) return;
   float width = command.widthMm;
   float length = command.lengthMm;
   if (command.id == language::kCustomSheetId) {
     // Tenths of a millimetre to millimetres, in single precision.
-    width = static_cast<float>(pdevobj->pPublicDM->dmPaperWidth) / 10.0f;
-    length = static_cast<float>(pdevobj->pPublicDM->dmPaperLength) / 10.0f;
+    width = static_cast<float>(out.pdevobj->pPublicDM->dmPaperWidth) / 10.0f;
+    length = static_cast<float>(out.pdevobj->pPublicDM->dmPaperLength) / 10.0f;
   }
-  SpoolFloatBE(helper, pdevobj, width);
-  SpoolFloatBE(helper, pdevobj, length);
+  SpoolFloatBE(out, width);
+  SpoolFloatBE(out, length);
 }
 
-void WritePagePlacement(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, char (&keyword)[kKeywordSize], bool rotate180) {
+void WritePagePlacement(const SpoolTarget& out, char (&keyword)[kKeywordSize], bool rotate180) {
   // "PORTRAIT" and every keyword but the landscape one place the page upright.
-  const bool landscape = ReadKeyword(helper, pdevobj, "Orientation", keyword) == "LANDSCAPE_CC270";
+  const bool landscape = ReadKeyword(out, "Orientation", keyword) == "LANDSCAPE_CC270";
   // A device without its record counts as having no offset.
-  const auto* pdev = static_cast<const RenderPdev*>(pdevobj->pdevOEM);
-  const PagePlacement placement = ComputePagePlacement(*pdevobj->pPublicDM, pdev != nullptr ? pdev->physOffsetX : 0,
+  const auto* pdev = static_cast<const RenderPdev*>(out.pdevobj->pdevOEM);
+  const PagePlacement placement = ComputePagePlacement(*out.pdevobj->pPublicDM, pdev != nullptr ? pdev->physOffsetX : 0,
                                                        pdev != nullptr ? pdev->physOffsetY : 0, landscape, rotate180);
-  SpoolBytes(helper, pdevobj, language::kPagePlacementLead, sizeof language::kPagePlacementLead);
-  SpoolBytes(helper, pdevobj, placement.bytes, sizeof placement.bytes);
+  SpoolBytes(out, language::kPagePlacementLead, sizeof language::kPagePlacementLead);
+  SpoolBytes(out, placement.bytes, sizeof placement.bytes);
 }
 
 }  // namespace
 
-void RunCommandCallback(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, DWORD callbackId) {
-  if (helper == nullptr || pdevobj == nullptr || pdevobj->pPublicDM == nullptr) return;
+void RunCommandCallback(const SpoolTarget& out, DWORD callbackId) {
+  if (out.helper == nullptr || out.pdevobj == nullptr || out.pdevobj->pPublicDM == nullptr) return;
   char keyword[kKeywordSize];
-  const bool rotate180 = ReadKeyword(helper, pdevobj, "Rotation", keyword) == "TRUE";
+  const bool rotate180 = ReadKeyword(out, "Rotation", keyword) == "TRUE";
   if (const auto* ec = language::FindCommand(language::kEcCommands, callbackId)) {
-    WriteEcCommand(helper, pdevobj, *ec);
+    WriteEcCommand(out, *ec);
   } else if (const auto* single = language::FindCommand(language::kSingleCommands, callbackId)) {
-    WriteSingleCommand(helper, pdevobj, *single);
+    WriteSingleCommand(out, *single);
   } else if (callbackId == language::kPagePlacementId) {
-    WritePagePlacement(helper, pdevobj, keyword, rotate180);
+    WritePagePlacement(out, keyword, rotate180);
   } else if (const auto* fixed = language::FindCommand(language::kFixedCommands, callbackId)) {
-    SpoolBytes(helper, pdevobj, fixed->bytes.data(), static_cast<DWORD>(fixed->bytes.size()));
+    SpoolBytes(out, fixed->bytes.data(), static_cast<DWORD>(fixed->bytes.size()));
   }
 }
 

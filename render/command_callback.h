@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/oem.h"
+#include "render/image_record.h"
 
 namespace kav {
 
@@ -9,6 +10,6 @@ namespace kav {
 // command write nothing; the "Rotation" setting is read for every id all the
 // same. Without a helper, a device or its public device mode there is nothing
 // to read the command's values from, and nothing is read or written.
-void RunCommandCallback(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, DWORD callbackId);
+void RunCommandCallback(const SpoolTarget& out, DWORD callbackId);
 
 }  // namespace kav

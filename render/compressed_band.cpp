@@ -88,9 +88,8 @@ HRESULT CompressBandInPlace(uint16_t width, uint16_t height, uint32_t* size, PBY
   return hr;
 }
 
-HRESULT WriteCompressedBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, PBYTE,
-                            PIPPARAMS params) {
-  if (helper == nullptr || pdevobj == nullptr || bits == nullptr || header == nullptr || params == nullptr) {
+HRESULT WriteCompressedBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, PBYTE, PIPPARAMS params) {
+  if (out.helper == nullptr || out.pdevobj == nullptr || bits == nullptr || header == nullptr || params == nullptr) {
     return E_INVALIDARG;
   }
   BITMAPINFOHEADER padded;
@@ -118,8 +117,8 @@ HRESULT WriteCompressedBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, PBYTE b
   record.bitsPerComponent = 1;
   record.compression = compressed ? language::kCompressionRows : language::kCompressionNone;
   record.dataLength = dataLength;
-  WriteImageRecordHeader(helper, pdevobj, record);
-  SpoolBytes(helper, pdevobj, block, dataLength);
+  WriteImageRecordHeader(out, record);
+  SpoolBytes(out, block, dataLength);
   GlobalFree(block);
   return S_OK;
 }

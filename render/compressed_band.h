@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/oem.h"
+#include "render/image_record.h"
 #include "render/printer_language.h"
 
 namespace kav {
@@ -19,8 +20,8 @@ inline constexpr LONG kMaxCompressedBandHeight = language::kMaxRecordExtent;
 // (width 0 or above 65504, height 0, negative or above 65535), whose buffer
 // is too small for its rows, or whose block cannot be had. The colour table
 // is not used.
-HRESULT WriteCompressedBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header,
-                            PBYTE colorTable, PIPPARAMS params);
+HRESULT WriteCompressedBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, PBYTE colorTable,
+                            PIPPARAMS params);
 
 // Fills `padded` with the host's header as the band is sent (width padded to
 // a multiple of 32, size that of the padded rows) and answers a zero-filled

@@ -20,11 +20,10 @@ constexpr DWORD kMonochromeCallback = 3;
 // Tries the band as a JPEG record under the spooler's own identity; answers
 // true when the record went out. A failed attempt turns JPEG off for the
 // device; a refused change of identity only skips this band's attempt.
-bool TryJpegBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, RenderPdev& pdev, PBYTE bits, PBITMAPINFOHEADER header,
-                 float originY) {
+bool TryJpegBand(const SpoolTarget& out, RenderPdev& pdev, PBYTE bits, PBITMAPINFOHEADER header, float originY) {
   const HANDLE token = spooler::RevertToPrinterSelf();
   if (token == nullptr) return false;
-  const HRESULT hr = WriteJpegBand(pdevobj, bits, header, originY, helper);
+  const HRESULT hr = WriteJpegBand(out, bits, header, originY);
   if (FAILED(hr)) pdev.tryJpeg = 0;
   spooler::ImpersonatePrinterClient(token);
   return SUCCEEDED(hr);
@@ -35,37 +34,34 @@ bool TryJpegBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, RenderPdev& pdev, 
 constexpr BYTE kWhiteFill[3] = {0xFF, 0xFF, 0xFF};
 
 // The host's rows one by one, each cut or filled with white to `rowLength`.
-void SpoolGrayRows(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const BYTE* bits, DWORD rows, DWORD stride,
-                   DWORD rowLength) {
+void SpoolGrayRows(const SpoolTarget& out, const BYTE* bits, DWORD rows, DWORD stride, DWORD rowLength) {
   const DWORD taken = stride < rowLength ? stride : rowLength;
   for (DWORD y = 0; y < rows; ++y, bits += stride) {
-    SpoolBytes(helper, pdevobj, bits, taken);
-    if (taken < rowLength) SpoolBytes(helper, pdevobj, kWhiteFill, rowLength - taken);
+    SpoolBytes(out, bits, taken);
+    if (taken < rowLength) SpoolBytes(out, kWhiteFill, rowLength - taken);
   }
 }
 
 }  // namespace
 
-HRESULT WriteGrayBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
-                      IPrintOemDriverUni* helper) {
+HRESULT WriteGrayBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, float originY) {
   if (!HasReadableRows(*header, 1) || !FitsGrayRecord(*header)) return E_INVALIDARG;
   const DWORD rowLength = GrayRecordWidth(*header);
   const DWORD rows = static_cast<DWORD>(header->biHeight);
   const DWORD stride = RowStride(*header);
-  WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(rowLength), static_cast<uint16_t>(rows),
+  WriteShortImageRecordHeader(out, originY, static_cast<uint16_t>(rowLength), static_cast<uint16_t>(rows),
                               language::kGrayRawDescriptor, rowLength * rows);
   // Host rows of the record's length go in one write; any others are made
   // to that length, or the printer would read shifted rows.
   if (stride == rowLength) {
-    SpoolBytes(helper, pdevobj, bits, rowLength * rows);
+    SpoolBytes(out, bits, rowLength * rows);
   } else {
-    SpoolGrayRows(helper, pdevobj, bits, rows, stride, rowLength);
+    SpoolGrayRows(out, bits, rows, stride, rowLength);
   }
   return S_OK;
 }
 
-HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
-                       IPrintOemDriverUni* helper) {
+HRESULT WriteColorBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, float originY) {
   if (!HasReadableRows(*header, 3) || !FitsRecord(*header)) return E_INVALIDARG;
   const DWORD width = static_cast<DWORD>(header->biWidth);
   const DWORD rows = static_cast<DWORD>(header->biHeight);
@@ -73,32 +69,33 @@ HRESULT WriteColorBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, fl
   const DWORD stride = RowStride(*header);
   auto* row = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, rowBytes));
   if (row == nullptr) return E_OUTOFMEMORY;
-  WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(width), static_cast<uint16_t>(rows),
+  WriteShortImageRecordHeader(out, originY, static_cast<uint16_t>(width), static_cast<uint16_t>(rows),
                               language::kColorRawDescriptor, rowBytes * rows);
   const BYTE* source = bits;
   for (DWORD y = 0; y < rows; ++y, source += stride) {
     ExchangeFirstAndThirdBytes(source, row, width);
-    SpoolBytes(helper, pdevobj, row, rowBytes);
+    SpoolBytes(out, row, rowBytes);
   }
   HeapFree(GetProcessHeap(), 0, row);
   return S_OK;
 }
 
-void ProcessBand(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, PBYTE colorTable,
-                 DWORD callbackId, PIPPARAMS params) {
-  if (helper == nullptr || pdevobj == nullptr || bits == nullptr || header == nullptr || params == nullptr) return;
+void ProcessBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, PBYTE colorTable, DWORD callbackId,
+                 PIPPARAMS params) {
+  if (out.helper == nullptr || out.pdevobj == nullptr || bits == nullptr || header == nullptr || params == nullptr)
+    return;
   const auto originY = static_cast<float>(params->ptOffset.y);
   if (params->bBlankBand) return;
   if (callbackId == kMonochromeCallback) {
-    WriteCompressedBand(helper, pdevobj, bits, header, colorTable, params);
+    WriteCompressedBand(out, bits, header, colorTable, params);
     return;
   }
-  auto* pdev = static_cast<RenderPdev*>(pdevobj->pdevOEM);
-  if (pdev != nullptr && pdev->tryJpeg && TryJpegBand(helper, pdevobj, *pdev, bits, header, originY)) return;
+  auto* pdev = static_cast<RenderPdev*>(out.pdevobj->pdevOEM);
+  if (pdev != nullptr && pdev->tryJpeg && TryJpegBand(out, *pdev, bits, header, originY)) return;
   if (callbackId == kColorCallback) {
-    WriteColorBand(pdevobj, bits, header, originY, helper);
+    WriteColorBand(out, bits, header, originY);
   } else if (callbackId == kGrayCallback) {
-    WriteGrayBand(pdevobj, bits, header, originY, helper);
+    WriteGrayBand(out, bits, header, originY);
   }
 }
 

@@ -33,23 +33,30 @@ struct ImageRecordHeader {
   uint32_t dataLength;
 };
 
+// Where a writer's bytes go: the host's helper and the device they are for,
+// passed together so that one device's bytes cannot reach another's helper.
+struct SpoolTarget {
+  IPrintOemDriverUni* helper;
+  PDEVOBJ pdevobj;
+};
+
 // One-item writers: each is exactly one DrvWriteSpoolBuf call, assembled
 // byte by byte so the machine's byte order does not matter, and answers
 // that call's result.
-HRESULT SpoolU8(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
-HRESULT SpoolU16BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
-HRESULT SpoolU32BE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, uint32_t value);
-HRESULT SpoolFloatBE(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float value);
-HRESULT SpoolBytes(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const void* bytes, DWORD count);
+HRESULT SpoolU8(const SpoolTarget& out, uint32_t value);
+HRESULT SpoolU16BE(const SpoolTarget& out, uint32_t value);
+HRESULT SpoolU32BE(const SpoolTarget& out, uint32_t value);
+HRESULT SpoolFloatBE(const SpoolTarget& out, float value);
+HRESULT SpoolBytes(const SpoolTarget& out, const void* bytes, DWORD count);
 
 // Writes the header field by field, one write per field; stops with E_FAIL
 // at the first write that fails, leaving the fields before it in the job.
-HRESULT WriteImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, const ImageRecordHeader& header);
+HRESULT WriteImageRecordHeader(const SpoolTarget& out, const ImageRecordHeader& header);
 
 // The short form of a header with originX 0, the identity transform and no
 // extension or table: seven writes from constant blocks and the producer's
 // values, whose results are not looked at.
-void WriteShortImageRecordHeader(IPrintOemDriverUni* helper, PDEVOBJ pdevobj, float originY, uint16_t width,
-                                 uint16_t height, const language::FormatDescriptor& descriptor, uint32_t dataLength);
+void WriteShortImageRecordHeader(const SpoolTarget& out, float originY, uint16_t width, uint16_t height,
+                                 const language::FormatDescriptor& descriptor, uint32_t dataLength);
 
 }  // namespace kav

@@ -139,8 +139,7 @@ BOOL EncodeBandToJpegFile(PBYTE bits, PBITMAPINFOHEADER header, LPCWSTR fileName
   return saved ? TRUE : FALSE;
 }
 
-HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY,
-                      IPrintOemDriverUni* helper) {
+HRESULT WriteJpegBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, float originY) {
   // Refused before a temporary file is made: nothing to clean up.
   if (!FitsRecord(*header)) return E_FAIL;
   WCHAR folder[MAX_PATH];
@@ -154,9 +153,9 @@ HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, flo
   const bool ready = EncodeBandToJpegFile(bits, header, name) && ReadWholeFile(name, jpeg);
   DeleteFileW(name);
   if (!ready) return E_FAIL;
-  WriteShortImageRecordHeader(helper, pdevobj, originY, static_cast<uint16_t>(header->biWidth),
+  WriteShortImageRecordHeader(out, originY, static_cast<uint16_t>(header->biWidth),
                               static_cast<uint16_t>(header->biHeight), language::kJpegDescriptor, jpeg.size);
-  SpoolBytes(helper, pdevobj, jpeg.bytes, jpeg.size);
+  SpoolBytes(out, jpeg.bytes, jpeg.size);
   FreeBlock(jpeg.bytes);
   return S_OK;
 }

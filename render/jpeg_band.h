@@ -4,12 +4,13 @@
 #pragma once
 
 #include "platform/oem.h"
+#include "render/image_record.h"
 
 namespace kav {
 
 // S_OK when the whole record went into the job; E_FAIL otherwise, and then
 // nothing of it is in the job and no temporary file is left.
-HRESULT WriteJpegBand(PDEVOBJ pdevobj, PBYTE bits, PBITMAPINFOHEADER header, float originY, IPrintOemDriverUni* helper);
+HRESULT WriteJpegBand(const SpoolTarget& out, PBYTE bits, PBITMAPINFOHEADER header, float originY);
 
 // TRUE when GDI+ wrote the band to `fileName` as a JPEG of quality 83: 8-bit
 // bands through a gray palette, 24-bit bands with the first and third byte

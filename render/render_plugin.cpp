@@ -90,14 +90,14 @@ HRESULT RenderPlugin::GetImplementedMethod(PSTR pMethodName) {
 }
 
 HRESULT RenderPlugin::CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD, PDWORD, INT* piResult) {
-  RunCommandCallback(driverHelper, pdevobj, dwCallbackID);
+  RunCommandCallback({driverHelper, pdevobj}, dwCallbackID);
   if (piResult != nullptr) *piResult = 0;
   return S_OK;
 }
 
 HRESULT RenderPlugin::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmapInfoHeader,
                                       PBYTE pColorTable, DWORD dwCallbackID, PIPPARAMS pIPParams, PBYTE* ppbResult) {
-  ProcessBand(driverHelper, pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID, pIPParams);
+  ProcessBand({driverHelper, pdevobj}, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID, pIPParams);
   // The host reads a pointer-sized TRUE: the band has been dealt with.
   if (ppbResult != nullptr) *ppbResult = reinterpret_cast<PBYTE>(static_cast<ULONG_PTR>(TRUE));
   return S_OK;

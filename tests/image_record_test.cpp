@@ -52,7 +52,7 @@ Bytes Splice(const Bytes& bytes, size_t at, const Bytes& inserted) {
 
 class ImageRecordTest : public ::testing::Test {
  protected:
-  HRESULT Write(const ImageRecordHeader& header) { return WriteImageRecordHeader(&helper, &devobj, header); }
+  HRESULT Write(const ImageRecordHeader& header) { return WriteImageRecordHeader({&helper, &devobj}, header); }
 
   host::DriverHelper helper;  // lives here; nothing takes a reference
   DEVOBJ devobj{};
@@ -64,7 +64,7 @@ TEST_F(ImageRecordTest, CommonHeaderEqualsTheShortForm) {
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 
   helper.ClearWrites();
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader({&helper, &devobj}, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(Sizes(helper.writes()), (std::vector<size_t>{6, 4, 24, 2, 2, 6, 4}));
   EXPECT_TRUE(SameBytes(helper.Job(), kCommonHeader));
 }
@@ -88,7 +88,7 @@ TEST_F(ImageRecordTest, EachShortFormDescriptorMatchesTheGeneralWriter) {
     ASSERT_EQ(Write(header), S_OK);
     const Bytes general = helper.Job();
     helper.ClearWrites();
-    WriteShortImageRecordHeader(&helper, &devobj, -3.5f, 0xFEDC, 0x0102, c.descriptor, 0x89ABCDEF);
+    WriteShortImageRecordHeader({&helper, &devobj}, -3.5f, 0xFEDC, 0x0102, c.descriptor, 0x89ABCDEF);
     EXPECT_TRUE(SameBytes(helper.Job(), general)) << int{c.colorSpace};
     EXPECT_EQ(general.size(), 48u);
   }
@@ -183,7 +183,7 @@ TEST_F(ImageRecordTest, AFailedWriteEndsTheHeaderAtOnce) {
   for (unsigned nth = 1; nth <= kCommonWriteSizes.size(); ++nth) {
     host::DriverHelper fresh;
     fresh.FailWrite(nth);
-    EXPECT_EQ(WriteImageRecordHeader(&fresh, &devobj, CommonHeader()), E_FAIL) << nth;
+    EXPECT_EQ(WriteImageRecordHeader({&fresh, &devobj}, CommonHeader()), E_FAIL) << nth;
     EXPECT_EQ(fresh.writeCalls(), nth);
     const size_t kept = std::accumulate(kCommonWriteSizes.begin(), kCommonWriteSizes.begin() + nth - 1, size_t{0});
     EXPECT_TRUE(SameBytes(fresh.Job(), Bytes(kCommonHeader.begin(), kCommonHeader.begin() + kept))) << nth;
@@ -204,7 +204,7 @@ TEST_F(ImageRecordTest, FailureIsANegativeResultOnly) {
 
 TEST_F(ImageRecordTest, ShortFormWritesOnPastAFailure) {
   helper.FailWrite(3);
-  WriteShortImageRecordHeader(&helper, &devobj, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
+  WriteShortImageRecordHeader({&helper, &devobj}, 100.0f, 640, 32, language::kGrayRawDescriptor, 20480);
   EXPECT_EQ(helper.writeCalls(), 7u);
   Bytes want = kCommonHeader;
   want.erase(want.begin() + 10, want.begin() + 34);
@@ -220,12 +220,12 @@ TEST(OneItemWriterTest, EachIsOneWriteAnsweringItsResultUnchanged) {
     std::vector<Bytes> calls;  // refused writes too
     helper.SetWriteObserver(
         [&calls](const uint8_t* bytes, DWORD size, bool) { calls.emplace_back(bytes, bytes + size); });
-    EXPECT_EQ(SpoolU8(&helper, &devobj, 0x1A5), result);
-    EXPECT_EQ(SpoolU16BE(&helper, &devobj, 0x12345678), result);
-    EXPECT_EQ(SpoolU32BE(&helper, &devobj, 0x01020304), result);
-    EXPECT_EQ(SpoolFloatBE(&helper, &devobj, -2.5f), result);
-    EXPECT_EQ(SpoolFloatBE(&helper, &devobj, 100.0f), result);
-    EXPECT_EQ(SpoolBytes(&helper, &devobj, raw, sizeof raw), result);
+    EXPECT_EQ(SpoolU8({&helper, &devobj}, 0x1A5), result);
+    EXPECT_EQ(SpoolU16BE({&helper, &devobj}, 0x12345678), result);
+    EXPECT_EQ(SpoolU32BE({&helper, &devobj}, 0x01020304), result);
+    EXPECT_EQ(SpoolFloatBE({&helper, &devobj}, -2.5f), result);
+    EXPECT_EQ(SpoolFloatBE({&helper, &devobj}, 100.0f), result);
+    EXPECT_EQ(SpoolBytes({&helper, &devobj}, raw, sizeof raw), result);
     const std::vector<Bytes> want = {Hex("A5"),          Hex("56 78"),       Hex("01 02 03 04"),
                                      Hex("C0 20 00 00"), Hex("42 C8 00 00"), Hex("00 FF 7F")};
     ASSERT_EQ(calls.size(), want.size());
