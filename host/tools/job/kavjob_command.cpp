@@ -69,12 +69,12 @@ int Decode(const std::string& path, const std::string& output, std::ostream& out
   std::string lines;
   for (size_t i = 0; i < plans.size(); ++i) {
     const std::string name = PageFileName(output, i);
+    if (!CheckOutputIsNoInput(name, {path}, error)) return Failure(err, error);
     if (!plans[i].ended) err << "kavjob: warning: page " << i + 1 << ": the job ends without \"EB\"\n";
     if (plans[i].records.empty()) {
       lines += "page " + std::to_string(i + 1) + ": no image records; no picture written\n";
       continue;
     }
-    if (!CheckOutputIsNoInput(name, {path}, error)) return Failure(err, error);
     Image page;
     std::vector<std::string> warnings;
     const bool ok = RenderPage(job.data(), plans[i], page, warnings, error);
