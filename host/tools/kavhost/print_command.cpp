@@ -70,9 +70,11 @@ struct JobOutput {
   uint64_t bytes = 0;
 };
 
+void ClearProgress(std::ostream& err) { err << "\r" << std::string(40, ' ') << "\r" << std::flush; }
+
 void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
   err << "\rkavhost: band " << done << " of " << total << std::flush;
-  if (done == total) err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  if (done == total) ClearProgress(err);
 }
 
 // False with `error` when the plug-in refused a band: it answers S_OK
@@ -94,6 +96,7 @@ bool PrintBands(host::RenderSession& session, const PageSource& page, const Prin
     const uint64_t before = job.bytes;
     session.Band(FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
     if (!band.blank && job.bytes == before) {
+      if (progress) ClearProgress(err);  // the failure gets a line of its own
       error = "the plug-in refused the band of rows " + std::to_string(top) + " to " + std::to_string(top + rows - 1) +
               " (it wrote nothing for it); the job would miss it";
       return false;
