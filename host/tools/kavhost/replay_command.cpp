@@ -170,6 +170,8 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
   uint64_t writeCount = 0;
   uint64_t failed = 0;
   uint64_t jobBytes = 0;
+  // The observer sees every call, refused ones too; the sink gets the
+  // accepted bytes, so the helper keeps no copy of the job.
   session.helper().SetWriteObserver([&](const uint8_t* bytes, DWORD size, bool accepted) {
     ++writeCount;
     failed += accepted ? 0 : 1;
@@ -177,10 +179,11 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
       const std::string line = WriteListLine(bytes, bytes == nullptr ? 0 : size, accepted);
       writes.Write(line.data(), line.size());
     }
-    if (accepted && bytes != nullptr) {
-      job.Write(bytes, size);
-      jobBytes += size;
-    }
+  });
+  session.helper().SetSink([&](const uint8_t* bytes, DWORD size) {
+    if (bytes == nullptr) return;
+    job.Write(bytes, size);
+    jobBytes += size;
   });
   if (FAILED(session.EnableDevice()))
     return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
