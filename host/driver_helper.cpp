@@ -44,7 +44,9 @@ HRESULT DriverHelper::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWO
   ++writeCalls_;
   const auto* bytes = static_cast<const uint8_t*>(pBuffer);
   const bool failNow = failWriteIn_ != 0 && --failWriteIn_ == 0;
-  const HRESULT result = failNow ? E_FAIL : writeResult_;
+  // Bytes that are not there cannot be appended.
+  const bool noBytes = bytes == nullptr && cbSize != 0;
+  const HRESULT result = noBytes ? E_INVALIDARG : failNow ? E_FAIL : writeResult_;
   if (observer_) observer_(bytes, cbSize, SUCCEEDED(result));
   if (FAILED(result)) {
     if (pdwResult != nullptr) *pdwResult = 0;

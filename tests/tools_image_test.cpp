@@ -59,9 +59,11 @@ TEST(PnmTest, GraymapsAndPixmapsScaleToEightBits) {
 TEST(PnmTest, WrittenPnmReadsBack) {
   Image image(3, 2, 3);
   for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<uint8_t>(i * 13);
+  std::vector<uint8_t> pnm;
+  StreamPnm(image, [&pnm](const uint8_t* bytes, size_t size) { pnm.insert(pnm.end(), bytes, bytes + size); });
   Image back;
   std::string error;
-  ASSERT_TRUE(DecodePnm(EncodePnm(image), back, error)) << error;
+  ASSERT_TRUE(DecodePnm(pnm, back, error)) << error;
   EXPECT_EQ(back.width, 3u);
   EXPECT_EQ(back.channels, 3u);
   EXPECT_EQ(back.pixels, image.pixels);
@@ -80,6 +82,18 @@ TEST(PnmTest, MalformedFilesAreRefusedWithAReason) {
   EXPECT_NE(DecodeError("P5 99999999999 1 255\n").find("too large"), std::string::npos);
   EXPECT_NE(DecodeError("P5 4").find("no height"), std::string::npos);
   EXPECT_NE(DecodeError("P5 4 4 255").find("not followed by its pixels"), std::string::npos);
+}
+
+TEST(PnmTest, HeadersClaimingMorePixelsThanTheFileHoldsAreRefusedBeforeAllocating) {
+  // Each claims a picture of about a gigabyte in a few bytes.
+  for (const char* text :
+       {"P5 32768 32768 255\nab", "P6 18000 18000 255\nabc", "P5 30000 30000 65535\nab", "P4 32768 32768\nab",
+        "P1 30000 30000\n0101", "P2 30000 30000 255\n1 2 3", "P3 18000 18000 255\n1 2 3"}) {
+    EXPECT_EQ(DecodeError(text), "PNM file truncated: fewer pixels than its header declares") << text;
+  }
+  // The text forms need no separator between PBM pixels, but do between samples.
+  EXPECT_EQ(Decode("P1 3 1\n010").pixels, (std::vector<uint8_t>{255, 0, 255}));
+  EXPECT_EQ(Decode("P2 3 1 255\n0 1 2").pixels, (std::vector<uint8_t>{0, 1, 2}));
 }
 
 uint32_t ReadU32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
@@ -152,6 +166,27 @@ TEST(PngTest, ChunksAreWellFormedAndThePixelsReadBack) {
     EXPECT_EQ(back.channels, channels);
     EXPECT_EQ(back.pixels, source.pixels);
   }
+}
+
+TEST(PngTest, AHeaderClaimingMoreThanTheDataCanHoldIsRefusedBeforeAllocating) {
+  if (!PngDecodingAvailable()) GTEST_SKIP() << "no PNG reader in this build";
+  // A whole PNG of one white row, its header then changed to claim 30000 x 30000.
+  std::vector<uint8_t> png = EncodePng(Image(1, 1, 1));
+  for (int i = 0; i < 2; ++i) {
+    png[16 + 4 * i] = 0;
+    png[17 + 4 * i] = 0;
+    png[18 + 4 * i] = 30000 >> 8;
+    png[19 + 4 * i] = 30000 & 0xFF;
+  }
+  const uint32_t crc = BitwiseCrc32(&png[12], 17);
+  for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  Image image;
+  std::string error;
+  EXPECT_FALSE(DecodePng(png, image, error));
+  EXPECT_NE(error.find("PNG of 30000 x 30000 pixels in " + std::to_string(png.size()) + " bytes: too little data"),
+            std::string::npos)
+      << error;
+  EXPECT_TRUE(image.pixels.empty());
 }
 
 TEST(ImageTest, ChannelConversionUsesLumaAndRepeatsGray) {

@@ -2,7 +2,11 @@
 // offsets it names for broken jobs, and the pages it rebuilds.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
 
 #include "band_fixture.h"
 #include "bytes.h"
@@ -10,6 +14,7 @@
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "job/page_decoder.h"
+#include "job/placement.h"
 
 namespace kav::tools {
 namespace {
@@ -395,6 +400,110 @@ TEST(PageDecoderTest, CompressedRowsGoThroughTheCodecDecoder) {
   EXPECT_FALSE(DecodeRecord(broken.data(), reading.items[0], band, warnings, error));
   EXPECT_EQ(error.rfind("byte ", 0), 0u) << error;
   EXPECT_NE(error.find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos) << error;
+}
+
+// Small jobs that claim a great deal: each must be answered within the
+// decode limit, without the pictures or time its claims would cost.
+class HostileJobTest : public ::testing::Test {
+ protected:
+  struct Run {
+    int code = -1;
+    std::string out;
+    std::string err;
+  };
+
+  static Run Decode(const Bytes& job, const std::string& name) {
+    {
+      std::ofstream file(name + ".job", std::ios::binary | std::ios::trunc);
+      file.write(reinterpret_cast<const char*>(job.data()), static_cast<std::streamsize>(job.size()));
+    }
+    std::ostringstream out, err;
+    Run run;
+    run.code = RunKavJob({"decode", name + ".job", "-o", name + ".pnm"}, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+  }
+
+  static bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+  static Bytes Paper(float width, float length) {
+    Bytes out = {0x51};
+    PutFloat(out, width);
+    PutFloat(out, length);
+    return out;
+  }
+};
+
+TEST_F(HostileJobTest, RecordsWithoutDataAreNotDecodedWhateverSizeTheyClaim) {
+  std::vector<Bytes> parts = {Hex("46424544"), Paper(20, 10), kPlacement600};
+  for (uint8_t compression : {1, 4, 7}) parts.push_back(RecordBytes({0, 0, 65535, 65535, 3, 8, compression, {}}));
+  parts.push_back(Hex("4542"));
+  const Run run = Decode(Join(parts), "hostile_empty");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
+  EXPECT_NE(run.err.find("image record at byte 39 holds no data; not drawn"), std::string::npos) << run.err;
+  EXPECT_TRUE(Exists("hostile_empty.pnm"));
+  std::remove("hostile_empty.pnm");
+}
+
+TEST_F(HostileJobTest, PageEndsWithNothingDrawnWriteNoPicture) {
+  std::vector<Bytes> parts = {Hex("46424544"), Paper(800, 800), kPlacement600};
+  for (int i = 0; i < 10; ++i) parts.push_back(Hex("4542"));
+  const Run run = Decode(Join(parts), "hostile_ends");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 10) << run.out;
+  EXPECT_EQ(run.out.rfind("page 1: no image records; no picture written\n", 0), 0u) << run.out;
+  EXPECT_FALSE(Exists("hostile_ends.pnm"));
+  EXPECT_FALSE(Exists("hostile_ends-10.pnm"));
+}
+
+TEST_F(HostileJobTest, APageBeyondTheDecodeLimitIsRefusedWithTheLimit) {
+  // 1000 mm square at 600 dpi: 23622 pixels each way, 1.6 GB in colour.
+  const Bytes job = Join({Hex("46424544"), Paper(1000, 1000), kPlacement600,
+                          RecordBytes({0, 0, 1, 1, 4, 8, 1, Hex("000000")}), Hex("4542")});
+  const Run run = Decode(job, "hostile_page");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(
+      run.err,
+      "kavjob: hostile_page.job: page 1: image of 23622 x 23622 pixels is too large (at most 1024 MiB of pixels)\n");
+  EXPECT_FALSE(Exists("hostile_page.pnm"));
+}
+
+TEST_F(HostileJobTest, AFaultOnALaterPageLeavesNoEarlierPicture) {
+  const Bytes job = Join({RecordBytes({0, 0, 2, 1, 3, 8, 1, Hex("0000")}), Hex("4542"),
+                          RecordBytes({0, 0, 2, 2, 3, 8, 1, Hex("0000")}), Hex("4542")});
+  const Run run = Decode(job, "hostile_pages");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("page 2: byte "), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists("hostile_pages.pnm"));
+  EXPECT_FALSE(Exists("hostile_pages-2.pnm"));
+}
+
+TEST(PlacementTest, AMatrixThatIsNotANumberReadsAsUnknown) {
+  const float kNan = std::numeric_limits<float>::quiet_NaN();
+  const float kInf = std::numeric_limits<float>::infinity();
+  for (const std::vector<float>& m : std::vector<std::vector<float>>{{kNan, 0, 0, kNan, 0, 0},
+                                                                     {kInf, 0, 0, -kInf, 0, 0},
+                                                                     {0, kNan, kNan, 0, 0, 0},
+                                                                     {1e-30f, 0, 0, 1e-30f, 0, 0}}) {
+    JobItem item;
+    item.kind = ItemKind::kPlacement;
+    std::copy(m.begin(), m.end(), item.values);
+    const std::string text = DescribeItem(item);
+    EXPECT_NE(text.find("(unknown)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("dpi"), std::string::npos) << text;
+    PagePlan plan;
+    plan.placement = m;
+    plan.paperWidth = 210;
+    plan.paperLength = 297;
+    EXPECT_FALSE(PageSize(plan).fromPaper) << text;
+  }
+  const float turned[6] = {-0.12f, 0, 0, 0.12f, 0, 0};
+  const Placement placement = ReadPlacement(turned);
+  EXPECT_EQ(placement.dpi, 600u);
+  EXPECT_FALSE(placement.landscape);
+  EXPECT_TRUE(placement.turned);
 }
 
 }  // namespace

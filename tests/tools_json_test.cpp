@@ -2,6 +2,7 @@
 // document goes wrong.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "support/json.h"
@@ -56,6 +57,24 @@ TEST(JsonTest, IntegersAreKeptExactlyOnlyWhenWrittenAsIntegers) {
     EXPECT_FALSE(value.integer.has_value()) << text;
   }
   EXPECT_DOUBLE_EQ(Parse("2.5e3").number, 2500.0);
+}
+
+TEST(JsonTest, NumbersTooSmallToHoldTakeTheNearestValueAndTooLargeOnesAreRefused) {
+  EXPECT_EQ(Parse("1e-400").number, 0.0);
+  EXPECT_TRUE(std::signbit(Parse("-1e-400").number));
+  EXPECT_EQ(Parse("4.9e-324").number, 4.9e-324);  // the smallest subnormal survives
+  EXPECT_EQ(Parse("[0.0000000000000000000001e-320]").items.at(0).number, 0.0);
+  EXPECT_EQ(ErrorOf("1e400"), "line 1, column 1 (byte 0): a number too large to hold");
+  EXPECT_EQ(ErrorOf("[-1e309]"), "line 1, column 2 (byte 1): a number too large to hold");
+}
+
+TEST(JsonTest, TheNumberOfValuesIsBounded) {
+  std::string most = "[";
+  for (size_t i = 1; i < kJsonMaxValues; ++i) most += i == 1 ? "0" : ",0";
+  EXPECT_EQ(Parse(most + "]").items.size(), kJsonMaxValues - 1);  // the array is a value too
+  EXPECT_EQ(ErrorOf(most + ",0]"), "line 1, column " + std::to_string(2 * kJsonMaxValues) + " (byte " +
+                                       std::to_string(2 * kJsonMaxValues - 1) + "): more than " +
+                                       std::to_string(kJsonMaxValues) + " values");
 }
 
 TEST(JsonTest, MalformedDocumentsNameLineColumnAndByte) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "kavhost/replay_command.h"
@@ -23,6 +24,11 @@ std::string Refusal(const std::string& text) {
   std::string error;
   EXPECT_FALSE(ParseReplayScript(text, ".", script, error)) << "accepted: " << text;
   return error;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
 }
 
 // One call inside an otherwise empty script.
@@ -73,25 +79,43 @@ TEST(ReplayScriptTest, ReadsTheDeviceAndEveryCall) {
   EXPECT_EQ(script.calls[8].kind, ScriptCall::Kind::kResetDevice);
 }
 
-TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScript) {
+std::string DataFileCall(const std::string& name) {
+  return Call(R"({"call": "ImageProcessing", "callback": 1, "bit_count": 8, "width": 2, "height": 1, "data_file": ")" +
+              name + "\"}");
+}
+
+TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScriptAndReadWhenTheCallIsMade) {
   const std::string name = "replay_script_test_band.bin";
-  {
-    std::ofstream file(name, std::ios::binary);
-    file.write("\x01\x02\x03\x04", 4);
-  }
-  const ReplayScript script = Parse(Call(R"({"call": "ImageProcessing", "callback": 1, "bit_count": 8, "width": 2,
-      "height": 1, "data_file": ")" + name +
-                                         "\"}"));
-  EXPECT_EQ(script.calls[1].data, (std::vector<uint8_t>{1, 2, 3, 4}));
-  ReplayScript other;
+  WriteBytes(name, "\x01\x02\x03\x04");
+  const ReplayScript script = Parse(DataFileCall(name));
+  EXPECT_TRUE(script.calls[1].data.empty());  // not read yet
+  std::vector<uint8_t> band;
   std::string error;
-  EXPECT_FALSE(ParseReplayScript(Call(R"({"call": "ImageProcessing", "callback": 1, "bit_count": 8, "width": 2,
-      "height": 1, "data_file": ")" + name +
-                                      "\"}"),
-                                 "no-such-folder", other, error));
+  ASSERT_TRUE(LoadBandData(script.calls[1], band, error)) << error;
+  EXPECT_EQ(band, (std::vector<uint8_t>{1, 2, 3, 4}));
+  // A file that changed after the script was read is caught when the call is made.
+  WriteBytes(name, "\x01\x02");
+  EXPECT_FALSE(LoadBandData(script.calls[1], band, error));
+  EXPECT_NE(error.find("holds 2 bytes; size_image is 4"), std::string::npos) << error;
+  WriteBytes(name, "\x01\x02\x03\x04");
+
+  ReplayScript other;
+  EXPECT_FALSE(ParseReplayScript(DataFileCall(name), "no-such-folder", other, error));
   EXPECT_NE(error.find("calls[1] (ImageProcessing): field \"data_file\": cannot open no-such-folder/"),
             std::string::npos)
       << error;
+  // A name with ':' is relative on Linux, as any name not starting at the root.
+#ifndef _WIN32
+  const std::string colon = "replay_script_test:band.bin";
+  WriteBytes(colon, "\x05\x06\x07\x08");
+  EXPECT_EQ(Parse(DataFileCall(colon)).calls[1].dataFile, "./" + colon);
+  std::remove(colon.c_str());
+#endif
+  const std::string absolute = std::filesystem::absolute(name).generic_string();
+  EXPECT_EQ(Parse(DataFileCall(absolute), "no-such-folder").calls[1].dataFile, absolute);
+  // A NUL inside the name is refused, not taken as the end of the name.
+  EXPECT_FALSE(ParseReplayScript(DataFileCall(name + "\\u0000.txt"), ".", other, error));
+  EXPECT_NE(error.find("field \"data_file\": holds a NUL character"), std::string::npos) << error;
   std::remove(name.c_str());
 }
 
@@ -159,8 +183,11 @@ TEST(ReplayScriptTest, RefusalsNameTheCallAndTheField) {
 }
 
 TEST(ReplayScriptTest, TheWriteListShowsEveryCallAndMarksRefusedOnes) {
-  const std::vector<WriteCall> writes = {{{0x45, 0x63, 0x01, 0x14}, true}, {{0x2B}, false}, {{}, true}};
-  EXPECT_EQ(WriteListText(writes), "4 45630114\n1 2b failed\n0 \n");
+  const uint8_t command[] = {0x45, 0x63, 0x01, 0x14};
+  const uint8_t refused[] = {0x2B};
+  EXPECT_EQ(WriteListLine(command, sizeof command, true), "4 45630114\n");
+  EXPECT_EQ(WriteListLine(refused, sizeof refused, false), "1 2b failed\n");
+  EXPECT_EQ(WriteListLine(nullptr, 0, true), "0 \n");
 }
 
 }  // namespace

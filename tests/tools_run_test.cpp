@@ -12,9 +12,11 @@
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
+#include "kavhost/replay_script.h"
 #include "platform/standin.h"
 #include "support/files.h"
 #include "support/image.h"
+#include "support/shown_text.h"
 
 namespace kav::tools {
 namespace {
@@ -385,6 +387,44 @@ TEST_F(ToolRunTest, BadInputToKavjobEndsWithOneLine) {
   ExpectOneLineFailure(Job({"decode", "empty.job"}), 2, "kavjob: decode needs -o PAGE.png");
   ExpectOneLineFailure(Job({"list", "empty.job"}), 2, "kavjob: unknown command list");
   EXPECT_FALSE(Exists("x.png"));
+}
+
+TEST_F(ToolRunTest, EchoedInputStaysOnOneLineAndIsCut) {
+  ExpectOneLineFailure(Host({"print", "-o", "x.job", "--paper", "A9\nkavhost: done"}), 2,
+                       "kavhost: unknown paper \"A9\\nkavhost: done\": give");
+  ExpectOneLineFailure(Host({"print", "-o", "x.job", "--dpi\n2"}), 2, "kavhost: unknown option \"--dpi\\n2\"");
+  ExpectOneLineFailure(Host({"print\r", "-o", "x.job"}), 2, "kavhost: unknown command \"print\\r\"");
+  const ToolRun longWord = Job({std::string(5000, 'z')});
+  ExpectOneLineFailure(longWord, 2, "kavjob: unknown command \"" + std::string(kShownLength, 'z') + "...\"");
+  EXPECT_LT(longWord.err.size(), 200u);
+  ExpectOneLineFailure(Job({"inspect", "no\nsuch.job"}), 1, "kavjob: cannot open no\\nsuch.job");
+  WriteText("forged.json", R"({"calls": [{"call": "Command\nkavhost: replayed 1 calls"}]})");
+  ExpectOneLineFailure(
+      Host({"replay", "forged.json", "-o", "x.job"}), 1,
+      "kavhost: forged.json: calls[0]: field \"call\": unknown call \"Command\\nkavhost: replayed 1 calls\"");
+  // kavjob refuses a repeated option as kavhost does.
+  WriteText("tiny.job", "FBEDEB");
+  ExpectOneLineFailure(Job({"inspect", "tiny.job", "-o", "a.txt", "-o", "b.txt"}), 2, "kavjob: option -o given twice");
+  ExpectOneLineFailure(Job({"inspect", "tiny.job", "-o", "a.txt", "--output", "b.txt"}), 2,
+                       "kavjob: option -o given twice");
+  ExpectOneLineFailure(Host({"print", "-o", "a.job", "-o", "b.job"}), 2, "kavhost: option -o given twice");
+  EXPECT_FALSE(Exists("x.job") || Exists("a.txt") || Exists("b.txt"));
+}
+
+TEST_F(ToolRunTest, BandsLargerThanTheHostsHeaderCanTakeAreRefusedBeforePrinting) {
+  // 27262 colour pixels by 38885 rows is 3.2 GB: past both the header's
+  // 32-bit size and the band limit.
+  ExpectOneLineFailure(
+      Host({"print", "-o", "huge.job", "--mode", "color", "--dpi", "2400", "--paper", "A3", "--band-height", "65535"}),
+      1, "kavhost: bands of 27262 x 38885 pixels take 3180326380 bytes, more than the 1024 MiB a band may have");
+  EXPECT_FALSE(Exists("huge.job"));
+}
+
+TEST_F(ToolRunTest, ScriptsLargerThanTheLimitAreNotRead) {
+  WriteText("large.json", std::string(kMaxScriptBytes + 1, ' '));
+  ExpectOneLineFailure(Host({"replay", "large.json", "-o", "x.job"}), 1,
+                       "kavhost: large.json: " + std::to_string(kMaxScriptBytes + 1) + " bytes, more than the 16 MiB");
+  std::remove("large.json");
 }
 
 TEST_F(ToolRunTest, StringsListsTheUiLibrarysDisplayStrings) {

@@ -1,7 +1,8 @@
 #include "job/job_inspect.h"
 
-#include <cmath>
 #include <cstdio>
+
+#include "job/placement.h"
 
 namespace kav::tools {
 namespace {
@@ -14,13 +15,11 @@ std::string Hex2(uint8_t value) {
 
 // What the placement matrix says of the page: its resolution and turn.
 std::string PlacementNote(const float* m) {
-  const float scale = m[0] != 0 ? m[0] : m[1];
-  if (scale == 0) return "";
-  const long dpi = std::lround(72.0 / std::fabs(scale));
-  const bool landscape = m[0] == 0;
-  const bool turned = landscape ? m[1] < 0 : m[0] < 0;
-  return " (" + std::to_string(dpi) + " dpi, " + (landscape ? "landscape" : "portrait") +
-         (turned ? ", turned half a turn" : "") + ")";
+  if (m[0] == 0 && m[1] == 0) return "";
+  const Placement placement = ReadPlacement(m);
+  if (placement.dpi == 0) return " (unknown)";
+  return " (" + std::to_string(placement.dpi) + " dpi, " + (placement.landscape ? "landscape" : "portrait") +
+         (placement.turned ? ", turned half a turn" : "") + ")";
 }
 
 std::string DescribeRecord(const RecordFields& r) {

@@ -6,19 +6,12 @@
 #include <utility>
 
 #include "job/band_decoders.h"
+#include "job/placement.h"
 
 namespace kav::tools {
 namespace {
 
 std::string At(const JobItem& item) { return "image record at byte " + std::to_string(item.offset); }
-
-// The resolution of a placement matrix, whose scale is 72/dpi.
-uint32_t PlacementDpi(const std::vector<float>& m) {
-  const float scale = m[0] != 0 ? m[0] : m[1];
-  if (!std::isfinite(scale) || scale == 0) return 0;
-  const double dpi = 72.0 / std::fabs(scale);
-  return dpi >= 1 && dpi <= 100000 ? static_cast<uint32_t>(std::lround(dpi)) : 0;
-}
 
 // Sheet pixels the way the plug-in counts them: tenths of a millimetre at dpi, truncated.
 uint64_t SheetPixels(float millimetres, uint32_t dpi) {
@@ -33,22 +26,40 @@ int64_t PixelOrigin(float value) {
   return std::lround(value);
 }
 
-bool RowsToImage(const RecordFields& r, const uint8_t* rows, size_t rowBytes, Image& band) {
-  if (r.colorSpace == 3 && r.bitsPerComponent == 1) {
-    band = Image(r.width, r.height, 1);
-    for (uint32_t y = 0; y < r.height; ++y) {
-      const uint8_t* source = rows + y * rowBytes;
-      uint8_t* out = band.Row(y);
-      for (uint32_t x = 0; x < r.width; ++x) out[x] = (source[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+// 8-bit rows are the band's pixels as they are, and are taken over whole;
+// 1-bit rows are spread to one gray byte per pixel, 1 as ink.
+void RowsToImage(const RecordFields& r, std::vector<uint8_t>&& rows, Image& band) {
+  if (r.bitsPerComponent == 8) {
+    band.width = r.width;
+    band.height = r.height;
+    band.channels = r.colorSpace == 4 ? 3 : 1;
+    band.pixels = std::move(rows);
+    band.pixels.resize(band.RowBytes() * band.height);
+    return;
+  }
+  band = Image(r.width, r.height, 1);
+  const size_t rowBytes = (size_t{r.width} + 7) / 8;
+  for (uint32_t y = 0; y < r.height; ++y) {
+    const uint8_t* source = rows.data() + y * rowBytes;
+    uint8_t* out = band.Row(y);
+    for (uint32_t x = 0; x < r.width; ++x) out[x] = (source[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+  }
+}
+
+// Pixels of one band row in the page's channels, converted as they are
+// copied so no converted copy of the band is made.
+void CopyPixels(const uint8_t* from, uint32_t fromChannels, uint8_t* to, uint32_t toChannels, size_t pixels) {
+  if (fromChannels == toChannels) {
+    std::memcpy(to, from, pixels * toChannels);
+    return;
+  }
+  for (size_t x = 0; x < pixels; ++x) {
+    if (toChannels == 1) {
+      to[x] = Luma(from[3 * x], from[3 * x + 1], from[3 * x + 2]);
+    } else {
+      std::memset(to + 3 * x, from[x], 3);
     }
-    return true;
   }
-  if ((r.colorSpace == 3 || r.colorSpace == 4) && r.bitsPerComponent == 8) {
-    band = Image(r.width, r.height, r.colorSpace == 4 ? 3 : 1);
-    for (uint32_t y = 0; y < r.height; ++y) std::memcpy(band.Row(y), rows + y * rowBytes, band.RowBytes());
-    return true;
-  }
-  return false;
 }
 
 // The printer reads a colour JPEG's first component as blue and its third
@@ -59,18 +70,26 @@ void ExchangeFirstAndThirdComponents(Image& band) {
 
 void Place(const Image& band, int64_t left, int64_t top, Image& page, bool& clipped) {
   if (band.channels == 3 && page.channels == 1) page = ConvertChannels(page, 3);
-  const Image& source = band.channels == page.channels ? band : ConvertChannels(band, page.channels);
   const int64_t x0 = std::max<int64_t>(left, 0);
   const int64_t y0 = std::max<int64_t>(top, 0);
   const int64_t x1 = std::min<int64_t>(left + band.width, page.width);
   const int64_t y1 = std::min<int64_t>(top + band.height, page.height);
   if (x0 != left || y0 != top || x1 != left + band.width || y1 != top + band.height) clipped = true;
   if (x0 >= x1 || y0 >= y1) return;
-  const size_t bytes = static_cast<size_t>(x1 - x0) * page.channels;
   for (int64_t y = y0; y < y1; ++y) {
-    const uint8_t* from = source.Row(static_cast<uint32_t>(y - top)) + (x0 - left) * page.channels;
-    std::memcpy(page.Row(static_cast<uint32_t>(y)) + x0 * page.channels, from, bytes);
+    const uint8_t* from = band.Row(static_cast<uint32_t>(y - top)) + (x0 - left) * band.channels;
+    CopyPixels(from, band.channels, page.Row(static_cast<uint32_t>(y)) + x0 * page.channels, page.channels,
+               static_cast<size_t>(x1 - x0));
   }
+}
+
+// Whether a page needs colour before any record is decoded, so a gray page
+// is not widened (a second copy) when a colour record comes.
+bool HasColorRecord(const PagePlan& plan) {
+  for (const JobItem& item : plan.records) {
+    if (item.record.HasFormat() && item.record.colorSpace == 4) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -107,11 +126,13 @@ std::vector<PagePlan> PlanPages(const std::vector<JobItem>& items) {
 
 PageGeometry PageSize(const PagePlan& plan) {
   PageGeometry geometry;
-  if (plan.placement) geometry.dpi = PlacementDpi(*plan.placement);
+  Placement placement;
+  if (plan.placement) placement = ReadPlacement(plan.placement->data());
+  geometry.dpi = placement.dpi;
   if (plan.paperWidth && geometry.dpi != 0) {
     const uint64_t across = SheetPixels(*plan.paperWidth, geometry.dpi);
     const uint64_t down = SheetPixels(*plan.paperLength, geometry.dpi);
-    const bool landscape = (*plan.placement)[0] == 0;
+    const bool landscape = placement.landscape;
     if (across > 0 && down > 0 && across <= UINT32_MAX && down <= UINT32_MAX) {
       geometry.width = static_cast<uint32_t>(landscape ? down : across);
       geometry.height = static_cast<uint32_t>(landscape ? across : down);
@@ -141,6 +162,11 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
   if (r.width == 0 || r.height == 0) {
     warnings.push_back(At(item) + " has no pixels (" + std::to_string(r.width) + "x" + std::to_string(r.height) +
                        "); not drawn");
+    return true;
+  }
+  // Nothing to draw, whatever size it claims: it costs no allocation.
+  if (r.dataLength == 0) {
+    warnings.push_back(At(item) + " holds no data; not drawn");
     return true;
   }
   const uint8_t* data = job + r.dataOffset;
@@ -178,7 +204,8 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
               " are malformed: " + why;
       return false;
     }
-    return RowsToImage(r, rows.data(), rowBytes, band);
+    RowsToImage(r, std::move(rows), band);
+    return true;
   }
   if (r.dataLength < rowsBytes) {
     error = "byte " + std::to_string(item.offset) + ": the " + At(item) + " holds " + std::to_string(r.dataLength) +
@@ -189,14 +216,15 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
     warnings.push_back(At(item) + " holds " + std::to_string(r.dataLength - rowsBytes) +
                        " bytes more than its rows; they are not shown");
   }
-  return RowsToImage(r, data, rowBytes, band);
+  RowsToImage(r, std::vector<uint8_t>(data, data + rowsBytes), band);
+  return true;
 }
 
 bool RenderPage(const uint8_t* job, const PagePlan& plan, Image& page, std::vector<std::string>& warnings,
                 std::string& error) {
   const PageGeometry geometry = PageSize(plan);
   if (!CheckImageSize(geometry.width, geometry.height, 3, error)) return false;
-  page = Image(geometry.width, geometry.height, 1);
+  page = Image(geometry.width, geometry.height, HasColorRecord(plan) ? 3 : 1);
   bool clipped = false;
   for (const JobItem& item : plan.records) {
     Image band;

@@ -34,10 +34,12 @@ void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t ro
   band.header.biPlanes = 1;
   band.header.biBitCount = format.bitCount;
   band.header.biCompression = 0;  // BI_RGB
-  band.header.biSizeImage = stride * rows;
+  // Counted in 64 bits; the caller keeps bands small enough for the header.
+  const uint64_t size = uint64_t{stride} * rows;
+  band.header.biSizeImage = static_cast<DWORD>(size);
   band.header.biXPelsPerMeter = static_cast<LONG>(std::lround(dpi / 0.0254));
   band.header.biYPelsPerMeter = band.header.biXPelsPerMeter;
-  band.bits.assign(static_cast<size_t>(stride) * rows, 0xFF);  // white, padding included
+  band.bits.assign(static_cast<size_t>(size), 0xFF);  // white, padding included
   band.blank = true;
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
   for (uint32_t r = 0; r < rows; ++r) {

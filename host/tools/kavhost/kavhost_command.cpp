@@ -4,6 +4,7 @@
 #include "kavhost/print_command.h"
 #include "kavhost/replay_command.h"
 #include "kavhost/strings_command.h"
+#include "support/shown_text.h"
 
 namespace kav::tools {
 namespace {
@@ -17,7 +18,7 @@ constexpr const char* kUsage =
     "       kavhost strings [--plugin PATH]\n";
 
 int Usage(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << message << " (kavhost --help tells the usage)\n";
+  err << "kavhost: " << OneLine(message) << " (kavhost --help tells the usage)\n";
   return kExitUsage;
 }
 
@@ -48,7 +49,7 @@ int RunKavHost(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (!ParseStringsOptions(rest, plugin, error)) return Usage(err, error);
     return RunStrings(plugin, out, err);
   }
-  return Usage(err, "unknown command " + command);
+  return Usage(err, "unknown command " + ShownWord(command));
 }
 
 }  // namespace kav::tools

@@ -1,36 +1,24 @@
 #include "kavhost/print_command.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <memory>
 
 #include "host/render_session.h"
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/band_builder.h"
+#include "kavhost/job_sink.h"
 #include "kavhost/page_source.h"
 #include "kavhost/render_start.h"
 #include "support/arguments.h"
 #include "support/files.h"
+#include "support/output_file.h"
 
 namespace kav::tools {
 namespace {
 
 // Pages of at least this many bands show their progress on a terminal.
 constexpr uint32_t kProgressBands = 16;
-
-// The job file, written as the plug-in spools it.
-class StreamSink final : public host::SpoolSink {
- public:
-  explicit StreamSink(std::ostream& stream) : stream_(stream) {}
-  void Write(const uint8_t* bytes, size_t size) override {
-    stream_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-  }
-
- private:
-  std::ostream& stream_;
-};
 
 bool Refuse(std::string& error, const char* message) {
   error = message;
@@ -56,18 +44,39 @@ void SetUpDevice(host::RenderSession& session, const PrintOptions& options, cons
   session.helper().SetSetting("Rotation", options.rotate180 ? "TRUE" : "FALSE");
 }
 
+// Refuses bands larger than a band may be, before anything is printed: the
+// size is counted in 64 bits, where the header's 32-bit biSizeImage would
+// wrap and the plug-in would refuse the band. (The page width is already
+// checked against what an image record holds.)
+bool CheckBandShape(const PrintOptions& options, const PageLayout& layout, std::string& error) {
+  const uint32_t rows = std::min(options.bandHeight, layout.surfaceHeight);
+  const uint64_t bytes = uint64_t{BandStride(layout.surfaceWidth, FormatOf(options.mode).bitCount)} * rows;
+  if (bytes > kMaxImageBytes) {
+    error = "bands of " + std::to_string(layout.surfaceWidth) + " x " + std::to_string(rows) + " pixels take " +
+            std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
+            " MiB a band may have (lower --band-height)";
+    return false;
+  }
+  return true;
+}
+
 struct BandCounts {
   uint32_t bands = 0;
   uint32_t blank = 0;
 };
 
+void ClearProgress(std::ostream& err) { err << "\r" << std::string(40, ' ') << "\r" << std::flush; }
+
 void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
   err << "\rkavhost: band " << done << " of " << total << std::flush;
-  if (done == total) err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  if (done == total) ClearProgress(err);
 }
 
-void PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, BandCounts& counts,
-                std::ostream& err) {
+// False with `error` when the plug-in refused a band: it answers S_OK
+// whatever happens, so a band with ink that added nothing to the job is how
+// a refusal shows.
+bool PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, const JobSink& job,
+                BandCounts& counts, std::ostream& err, std::string& error) {
   const uint32_t total = (page.height() + options.bandHeight - 1) / options.bandHeight;
   const bool progress = options.progress && total >= kProgressBands;
   HostBand band;
@@ -79,29 +88,32 @@ void PrintBands(host::RenderSession& session, const PageSource& page, const Prin
     params.ptOffset = {0, static_cast<LONG>(top)};
     params.bBanding = TRUE;
     params.bBlankBand = band.blank ? TRUE : FALSE;
+    const uint64_t before = job.bytes;
     session.Band(FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
+    if (!band.blank && job.bytes == before) {
+      if (progress) ClearProgress(err);  // the failure gets a line of its own
+      error = "the plug-in refused the band of rows " + std::to_string(top) + " to " + std::to_string(top + rows - 1) +
+              " (it wrote nothing for it); the job would miss it";
+      return false;
+    }
     ++counts.bands;
     if (band.blank) ++counts.blank;
     if (progress) ShowProgress(err, counts.bands, total);
   }
+  return true;
 }
 
-// The page line: bands, and the records and bytes that reached the job.
-bool Report(const PrintOptions& options, const BandCounts& counts, std::ostream& out, std::ostream& err) {
-  std::vector<uint8_t> job;
-  std::string error;
-  if (!ReadWholeFile(options.output, job, error)) {
-    Failure(err, error);
-    return false;
-  }
-  const JobReading reading = ReadJob(job.data(), job.size());
+// The records and bytes that reached the job, read back from the finished
+// file before it takes its name.
+bool SummarizeJob(const OutputFile& job, JobSummary& summary, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(job.temporaryPath(), bytes, error)) return false;
+  const JobReading reading = ReadJob(bytes.data(), bytes.size());
   if (!reading.ok) {
-    Failure(err, "the plug-in wrote a job that does not read back: " + reading.error);
+    error = "the plug-in wrote a job that does not read back: " + reading.error;
     return false;
   }
-  const JobSummary summary = Summarize(reading.items);
-  out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
-      << "; " << job.size() << " bytes -> " << options.output << "\n";
+  summary = Summarize(reading.items);
   return true;
 }
 
@@ -171,20 +183,19 @@ bool ParsePrintOptions(const std::vector<std::string>& args, PrintOptions& optio
 int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
   std::string error;
   const auto layout = ComputeLayout(options.paper, options.dpi, options.landscape, error);
-  if (!layout) return Failure(err, error);
+  if (!layout || !CheckBandShape(options, *layout, error)) return Failure(err, error);
+  const std::string plugin = RenderPluginPath(options.plugin);
+  if (!CheckOutputIsNoInput(options.output, {options.picture, plugin}, error)) return Failure(err, error);
   Image picture;
   if (!options.picture.empty() && !ReadImageFile(options.picture, picture, error)) return Failure(err, error);
   ApplyOsVersion(options.osVersion, "--os-version", err);
   host::RenderSession session;
-  if (!OpenRenderPlugin(session, options.plugin, error)) return Failure(err, error);
+  if (!session.Open(plugin, error)) return Failure(err, error);
   SetUpDevice(session, options, *layout);
-  std::ofstream job(options.output, std::ios::binary | std::ios::trunc);
-  if (!job) return Failure(err, "cannot write " + options.output);
-  StreamSink sink(job);
-  session.helper().SetSink(&sink);
+  JobSink job;
+  if (!job.file.Open(options.output, error)) return Failure(err, error);
+  session.helper().SetSink(&job);
   if (FAILED(session.EnableDevice())) {
-    job.close();
-    std::remove(options.output.c_str());
     return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
   }
   const std::unique_ptr<PageSource> page =
@@ -193,15 +204,16 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
           : std::unique_ptr<PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
   BandCounts counts;
   for (uint32_t id : PageStartCommands(options.paper)) session.Command(id);
-  PrintBands(session, *page, options, counts, err);
+  const bool printed = PrintBands(session, *page, options, job, counts, err, error);
   for (uint32_t id : PageEndCommands()) session.Command(id);
   session.DisableDevice();
-  job.close();
-  if (!job) {
-    std::remove(options.output.c_str());
-    return Failure(err, "cannot write " + options.output);
+  JobSummary summary;
+  if (!printed || !job.file.Finish(error) || !SummarizeJob(job.file, summary, error) || !job.file.Place(error)) {
+    return Failure(err, error);
   }
-  return Report(options, counts, out, err) ? kExitOk : kExitFailure;
+  out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
+      << "; " << job.bytes << " bytes -> " << options.output << "\n";
+  return kExitOk;
 }
 
 }  // namespace kav::tools

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "support/shown_text.h"
+
 namespace kav::tools {
 namespace {
 
@@ -106,11 +108,11 @@ std::optional<Paper> ParsePaper(const std::string& text, std::string& error) {
     length = ParseTenths(std::string_view(text).substr(by + 1));
   }
   if (!width || !length) {
-    error = "unknown paper \"" + text + "\": give A3, A4, A5, B4, B5, Letter, Legal or WxH in millimetres";
+    error = "unknown paper " + ShownText(text) + ": give A3, A4, A5, B4, B5, Letter, Legal or WxH in millimetres";
     return {};
   }
   if (*width < kMinPaperTenths || *length < kMinPaperTenths || *width > kMaxPaperTenths || *length > kMaxPaperTenths) {
-    error = "paper \"" + text + "\" outside 10 to 3276.7 millimetres";
+    error = "paper " + ShownText(text) + " outside 10 to 3276.7 millimetres";
     return {};
   }
   return Paper{text, *width, *length};

@@ -3,11 +3,12 @@
 #include "host/plugin_library.h"
 #include "job/kavjob_command.h"
 #include "platform/standin.h"
+#include "support/shown_text.h"
 
 namespace kav::tools {
 
 int Failure(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << message << "\n";
+  err << "kavhost: " << OneLine(message) << "\n";
   return kExitFailure;
 }
 
@@ -22,8 +23,8 @@ void ApplyOsVersion(const std::optional<std::pair<uint32_t, uint32_t>>& version,
   }
 }
 
-bool OpenRenderPlugin(host::RenderSession& session, const std::string& plugin, std::string& error) {
-  return session.Open(plugin.empty() ? host::PluginBesideProgram("kavrender") : plugin, error);
+std::string RenderPluginPath(const std::string& plugin) {
+  return plugin.empty() ? host::PluginBesideProgram("kavrender") : plugin;
 }
 
 }  // namespace kav::tools

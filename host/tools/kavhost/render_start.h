@@ -20,8 +20,8 @@ int Failure(std::ostream& err, const std::string& message);
 // a note on `err`.
 void ApplyOsVersion(const std::optional<std::pair<uint32_t, uint32_t>>& version, const char* option, std::ostream& err);
 
-// Loads the plug-in at `plugin`, or the render library beside the program
-// when it is empty.
-bool OpenRenderPlugin(host::RenderSession& session, const std::string& plugin, std::string& error);
+// The render plug-in to load: `plugin`, or the render library beside the
+// program when it is empty.
+std::string RenderPluginPath(const std::string& plugin);
 
 }  // namespace kav::tools

@@ -2,9 +2,11 @@
 
 #include "host/render_session.h"
 #include "job/kavjob_command.h"
+#include "kavhost/job_sink.h"
 #include "kavhost/render_start.h"
 #include "support/arguments.h"
 #include "support/files.h"
+#include "support/output_file.h"
 
 namespace kav::tools {
 namespace {
@@ -28,7 +30,7 @@ void SetUpDevice(host::RenderSession& session, const ReplayScript& script) {
   for (const auto& [feature, keyword] : script.settings) session.helper().SetSetting(feature, keyword);
 }
 
-void ProcessBand(host::RenderSession& session, const ScriptCall& call) {
+bool ProcessBand(host::RenderSession& session, const ScriptCall& call, std::string& error) {
   BITMAPINFOHEADER header{};
   header.biSize = sizeof(BITMAPINFOHEADER);
   header.biWidth = call.width;
@@ -41,20 +43,23 @@ void ProcessBand(host::RenderSession& session, const ScriptCall& call) {
   params.ptOffset = {call.offsetX, call.offsetY};
   params.bBanding = TRUE;
   params.bBlankBand = call.blank ? TRUE : FALSE;
-  // The plug-in may change the band in place; each call gets the script's bytes.
-  std::vector<uint8_t> bits = call.data;
+  // Read for this call only, so one band at a time is in memory; the
+  // plug-in may change the band in place, so each call gets fresh bytes.
+  std::vector<uint8_t> bits;
+  if (!LoadBandData(call, bits, error)) return false;
   session.Band(call.id, header, bits.data(), params);
+  return true;
 }
 
-// Makes one call; false when the device cannot be enabled again.
-bool Replay(host::RenderSession& session, const ScriptCall& call) {
+// Makes one call; false with `error` when its band cannot be read or the
+// device cannot be enabled again.
+bool Replay(host::RenderSession& session, const ScriptCall& call, std::string& error) {
   switch (call.kind) {
     case ScriptCall::Kind::kCommandCallback:
       session.Command(call.id);
       break;
     case ScriptCall::Kind::kImageProcessing:
-      ProcessBand(session, call);
-      break;
+      return ProcessBand(session, call, error);
     case ScriptCall::Kind::kSetDevMode:
       SetDevModeMembers(session.devmode(), call.devmode);
       break;
@@ -73,9 +78,46 @@ bool Replay(host::RenderSession& session, const ScriptCall& call) {
       break;
     case ScriptCall::Kind::kResetDevice:
       session.DisableDevice();
-      return SUCCEEDED(session.EnableDevice());
+      if (SUCCEEDED(session.EnableDevice())) return true;
+      error = "the plug-in could not enable the new device";
+      return false;
   }
   return true;
+}
+
+// The files the replay reads, which no output may name.
+std::vector<std::string> ReplayInputs(const ReplayOptions& options, const ReplayScript& script,
+                                      const std::string& plugin) {
+  std::vector<std::string> inputs = {options.script, plugin};
+  for (const ScriptCall& call : script.calls) {
+    if (!call.dataFile.empty()) inputs.push_back(call.dataFile);
+  }
+  return inputs;
+}
+
+bool CheckOutputs(const ReplayOptions& options, const std::vector<std::string>& inputs, std::string& error) {
+  if (!CheckOutputIsNoInput(options.output, inputs, error)) return false;
+  if (options.writes.empty()) return true;
+  std::vector<std::string> taken = inputs;
+  taken.push_back(options.output);
+  return CheckOutputIsNoInput(options.writes, taken, error);
+}
+
+// Reads and checks the script, refusing one too large before reading it.
+bool ReadScript(const std::string& path, ReplayScript& script, std::string& error) {
+  const std::optional<uint64_t> size = RegularFileSize(path, error);
+  if (!size) return false;
+  if (*size > kMaxScriptBytes) {
+    error = path + ": " + std::to_string(*size) + " bytes, more than the " + std::to_string(kMaxScriptBytes >> 20) +
+            " MiB a script may have (put band data in data files)";
+    return false;
+  }
+  std::vector<uint8_t> text;
+  if (!ReadWholeFile(path, text, error)) return false;
+  const std::string_view document(reinterpret_cast<const char*>(text.data()), text.size());
+  if (ParseReplayScript(document, FolderOf(path), script, error)) return true;
+  error = path + ": " + error;
+  return false;
 }
 
 }  // namespace
@@ -99,58 +141,59 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
   return true;
 }
 
-std::string WriteListText(const std::vector<WriteCall>& writes) {
+std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted) {
   static const char* kDigits = "0123456789abcdef";
-  std::string text;
-  for (const WriteCall& write : writes) {
-    text += std::to_string(write.bytes.size()) + " ";
-    for (uint8_t byte : write.bytes) {
-      text.push_back(kDigits[byte >> 4]);
-      text.push_back(kDigits[byte & 15]);
-    }
-    text += write.accepted ? "\n" : " failed\n";
+  std::string text = std::to_string(size) + " ";
+  text.reserve(text.size() + 2 * size + 8);
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[bytes[i] >> 4]);
+    text.push_back(kDigits[bytes[i] & 15]);
   }
+  text += accepted ? "\n" : " failed\n";
   return text;
 }
 
 int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err) {
-  std::vector<uint8_t> text;
   std::string error;
-  if (!ReadWholeFile(options.script, text, error)) return Failure(err, error);
   ReplayScript script;
-  const std::string_view document(reinterpret_cast<const char*>(text.data()), text.size());
-  if (!ParseReplayScript(document, FolderOf(options.script), script, error)) {
-    return Failure(err, options.script + ": " + error);
-  }
+  if (!ReadScript(options.script, script, error)) return Failure(err, error);
+  const std::string plugin = RenderPluginPath(options.plugin);
+  if (!CheckOutputs(options, ReplayInputs(options, script, plugin), error)) return Failure(err, error);
   ApplyOsVersion(script.osVersion, "os_version", err);
   host::RenderSession session;
-  if (!OpenRenderPlugin(session, options.plugin, error)) return Failure(err, error);
+  if (!session.Open(plugin, error)) return Failure(err, error);
   SetUpDevice(session, script);
-  std::vector<WriteCall> writes;
-  std::vector<uint8_t> job;
+  JobSink job;
+  OutputFile writes;
+  if (!job.file.Open(options.output, error) || (!options.writes.empty() && !writes.Open(options.writes, error))) {
+    return Failure(err, error);
+  }
+  uint64_t writeCount = 0;
+  uint64_t failed = 0;
+  // The observer sees every call, refused ones too; the sink gets the
+  // accepted bytes, so the helper keeps no copy of the job.
   session.helper().SetWriteObserver([&](const uint8_t* bytes, DWORD size, bool accepted) {
-    const uint8_t* end = bytes == nullptr ? bytes : bytes + size;
-    writes.push_back({std::vector<uint8_t>(bytes, end), accepted});
-    if (accepted) job.insert(job.end(), bytes, end);
+    ++writeCount;
+    failed += accepted ? 0 : 1;
+    if (!options.writes.empty()) {
+      const std::string line = WriteListLine(bytes, bytes == nullptr ? 0 : size, accepted);
+      writes.Write(line.data(), line.size());
+    }
   });
+  session.helper().SetSink(&job);
   if (FAILED(session.EnableDevice()))
     return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
   for (size_t i = 0; i < script.calls.size(); ++i) {
-    if (!Replay(session, script.calls[i])) {
-      return Failure(err,
-                     "calls[" + std::to_string(i) + "] (ResetDevice): the plug-in could not enable the new device");
+    if (!Replay(session, script.calls[i], error)) {
+      return Failure(err, "calls[" + std::to_string(i) + "] (" + CallName(script.calls[i].kind) + "): " + error);
     }
   }
   session.DisableDevice();
-  if (!WriteWholeFile(options.output, job.data(), job.size(), error)) return Failure(err, error);
-  if (!options.writes.empty()) {
-    const std::string list = WriteListText(writes);
-    if (!WriteWholeFile(options.writes, list.data(), list.size(), error)) return Failure(err, error);
-  }
-  size_t failed = 0;
-  for (const WriteCall& write : writes) failed += write.accepted ? 0 : 1;
-  out << "replayed " << script.calls.size() << " calls: " << writes.size() << " writes (" << failed << " failed), "
-      << job.size() << " bytes -> " << options.output << "\n";
+  std::vector<OutputFile*> outputs = {&job.file};
+  if (!options.writes.empty()) outputs.push_back(&writes);
+  if (!CommitAll(outputs, error)) return Failure(err, error);
+  out << "replayed " << script.calls.size() << " calls: " << writeCount << " writes (" << failed << " failed), "
+      << job.bytes << " bytes -> " << options.output << "\n";
   return kExitOk;
 }
 

@@ -19,13 +19,10 @@ struct ReplayOptions {
 
 bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options, std::string& error);
 
-// One write per line: its byte count, a space, its bytes in lower-case hex;
-// a write the host refused (FailWrite) ends with " failed".
-struct WriteCall {
-  std::vector<uint8_t> bytes;
-  bool accepted = true;
-};
-std::string WriteListText(const std::vector<WriteCall>& writes);
+// One line of the list of spool writes: the write's byte count, a space,
+// its bytes in lower-case hex; a write the host refused (FailWrite) ends
+// with " failed".
+std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted);
 
 int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 

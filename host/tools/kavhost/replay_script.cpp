@@ -1,10 +1,12 @@
 #include "kavhost/replay_script.h"
 
+#include <filesystem>
 #include <set>
 
 #include "kavhost/band_builder.h"
 #include "support/files.h"
 #include "support/json.h"
+#include "support/shown_text.h"
 
 namespace kav::tools {
 namespace {
@@ -42,11 +44,11 @@ class ObjectReader {
       : object_(object), context_(std::move(context)), error_(error) {}
 
   bool Fail(const std::string& field, const std::string& message, const JsonValue& at) {
-    error_ = context_ + ": field \"" + field + "\": " + message + Where(at);
+    error_ = context_ + ": field " + ShownText(field) + ": " + message + Where(at);
     return false;
   }
   bool FailMissing(const std::string& field) {
-    error_ = context_ + ": field \"" + field + "\" is missing" + Where(object_);
+    error_ = context_ + ": field " + ShownText(field) + " is missing" + Where(object_);
     return false;
   }
 
@@ -148,6 +150,16 @@ bool DecodeHex(const std::string& text, std::vector<uint8_t>& bytes, std::string
   return true;
 }
 
+// A data file's path: its name as given when it starts at the root (a
+// name with ':' is not absolute on Linux), else beside the script.
+std::string DataFilePath(const std::string& name, const std::string& folder) {
+  return std::filesystem::path(name).has_root_directory() ? name : folder + "/" + name;
+}
+
+std::string SizeMismatch(uint64_t held, uint32_t sizeImage) {
+  return "holds " + std::to_string(held) + " bytes; size_image is " + std::to_string(sizeImage);
+}
+
 bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& call) {
   const JsonValue* hex = reader.Take("data_hex");
   const JsonValue* file = reader.Take("data_file");
@@ -157,20 +169,19 @@ bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& c
   if (hex != nullptr) {
     if (!reader.Expect("data_hex", *hex, JsonValue::Kind::kString)) return false;
     if (!DecodeHex(hex->text, call.data, why)) return reader.Fail("data_hex", why, *hex);
-  } else {
-    if (!reader.Expect("data_file", *file, JsonValue::Kind::kString)) return false;
-    const std::string& name = file->text;
-    const bool absolute = !name.empty() && (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
-    if (name.empty() || !ReadWholeFile(absolute ? name : folder + "/" + name, call.data, why)) {
-      return reader.Fail("data_file", name.empty() ? "is empty" : why, *file);
-    }
+    if (call.data.size() != call.sizeImage)
+      return reader.Fail("data_hex", SizeMismatch(call.data.size(), call.sizeImage), *hex);
+    return true;
   }
-  if (call.data.size() != call.sizeImage) {
-    const char* field = hex != nullptr ? "data_hex" : "data_file";
-    return reader.Fail(
-        field, "holds " + std::to_string(call.data.size()) + " bytes; size_image is " + std::to_string(call.sizeImage),
-        hex != nullptr ? *hex : *file);
-  }
+  if (!reader.Expect("data_file", *file, JsonValue::Kind::kString)) return false;
+  const std::string& name = file->text;
+  if (name.empty()) return reader.Fail("data_file", "is empty", *file);
+  if (name.find('\0') != std::string::npos) return reader.Fail("data_file", "holds a NUL character", *file);
+  call.dataFile = DataFilePath(name, folder);
+  // Only the size is checked now; the bytes are read when the call is made.
+  const std::optional<uint64_t> size = RegularFileSize(call.dataFile, why);
+  if (!size) return reader.Fail("data_file", why, *file);
+  if (*size != call.sizeImage) return reader.Fail("data_file", SizeMismatch(*size, call.sizeImage), *file);
   return true;
 }
 
@@ -228,7 +239,7 @@ bool ReadCall(const JsonValue& value, size_t index, const std::string& folder, S
     if (name->text == entry.name) known = &entry;
   }
   if (known == nullptr) {
-    error = context + ": field \"call\": unknown call \"" + name->text + "\"" + Where(*name);
+    error = context + ": field \"call\": unknown call " + ShownText(name->text) + Where(*name);
     return false;
   }
   call.kind = known->kind;
@@ -292,7 +303,7 @@ bool ReadDevice(ObjectReader& top, ReplayScript& script, std::string& error) {
     if (!top.Expect("settings", *settings, JsonValue::Kind::kObject)) return false;
     for (const JsonValue::Member& member : settings->members) {
       if (member.second.kind != JsonValue::Kind::kString) {
-        return top.Fail("settings", "the keyword of \"" + member.first + "\" must be a string", member.second);
+        return top.Fail("settings", "the keyword of " + ShownText(member.first) + " must be a string", member.second);
       }
       script.settings[member.first] = member.second.text;
     }
@@ -307,6 +318,17 @@ const char* CallName(ScriptCall::Kind kind) {
     if (entry.kind == kind) return entry.name;
   }
   return "?";
+}
+
+bool LoadBandData(const ScriptCall& call, std::vector<uint8_t>& bytes, std::string& error) {
+  if (call.dataFile.empty()) {
+    bytes = call.data;
+    return true;
+  }
+  if (!ReadWholeFile(call.dataFile, bytes, error)) return false;
+  if (bytes.size() == call.sizeImage) return true;
+  error = call.dataFile + " " + SizeMismatch(bytes.size(), call.sizeImage) + " (it changed after the script was read)";
+  return false;
 }
 
 bool ParseReplayScript(std::string_view text, const std::string& folder, ReplayScript& script, std::string& error) {

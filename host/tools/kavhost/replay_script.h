@@ -37,7 +37,8 @@ struct ScriptCall {
   int32_t offsetX = 0;
   int32_t offsetY = 0;
   bool blank = false;
-  std::vector<uint8_t> data;
+  std::vector<uint8_t> data;  // from data_hex
+  std::string dataFile;       // else read from this file when the call is made
   // SetDevMode
   DevModeFields devmode;
   // SetSetting: no keyword removes the setting, so its reads fail
@@ -56,9 +57,19 @@ struct ReplayScript {
   std::vector<ScriptCall> calls;
 };
 
+// The largest script read; band data beyond a few megabytes belongs in
+// data files. The JSON reader bounds the number of values on its own.
+inline constexpr uint64_t kMaxScriptBytes = uint64_t{16} << 20;
+
 // Reads and checks a script; band data files are named relative to
-// `folder`. False with one line in `error` naming the call's index and field.
+// `folder` unless their names start at the root, and are read only when
+// their call is made. False with one line in `error` naming the call's
+// index and field.
 bool ParseReplayScript(std::string_view text, const std::string& folder, ReplayScript& script, std::string& error);
+
+// The band of an ImageProcessing call: its data_hex bytes or its data file,
+// which must still hold size_image bytes.
+bool LoadBandData(const ScriptCall& call, std::vector<uint8_t>& bytes, std::string& error);
 
 const char* CallName(ScriptCall::Kind kind);
 

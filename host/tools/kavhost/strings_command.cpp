@@ -3,6 +3,7 @@
 #include "host/plugin_library.h"
 #include "host/ui_session.h"
 #include "job/kavjob_command.h"
+#include "kavhost/render_start.h"
 #include "platform/wide_text.h"
 #include "support/arguments.h"
 
@@ -22,10 +23,7 @@ bool ParseStringsOptions(const std::vector<std::string>& args, std::string& plug
 int RunStrings(const std::string& plugin, std::ostream& out, std::ostream& err) {
   host::UiSession session;
   std::string error;
-  if (!session.Open(plugin.empty() ? host::PluginBesideProgram("kavui") : plugin, error)) {
-    err << "kavhost: " << error << "\n";
-    return kExitFailure;
-  }
+  if (!session.Open(plugin.empty() ? host::PluginBesideProgram("kavui") : plugin, error)) return Failure(err, error);
   // Every id a string table can hold.
   for (UINT id = 0; id <= 0xFFFF; ++id) {
     const std::optional<std::u16string> text = session.LoadDisplayString(id);

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "support/shown_text.h"
+
 namespace kav::tools {
 
 bool ParseArguments(const std::vector<std::string>& args, const KnownOptions& known, ParsedArguments& parsed,
@@ -19,7 +21,7 @@ bool ParseArguments(const std::vector<std::string>& args, const KnownOptions& kn
       continue;
     }
     if (known.withValue.count(name) == 0) {
-      error = "unknown option " + arg;
+      error = "unknown option " + ShownWord(arg);
       return false;
     }
     std::string value;
@@ -28,11 +30,11 @@ bool ParseArguments(const std::vector<std::string>& args, const KnownOptions& kn
     } else if (i + 1 < args.size()) {
       value = args[++i];
     } else {
-      error = "option " + name + " needs a value";
+      error = "option " + ShownWord(name) + " needs a value";
       return false;
     }
     if (!parsed.values.emplace(name, value).second) {
-      error = "option " + name + " given twice";
+      error = "option " + ShownWord(name) + " given twice";
       return false;
     }
   }

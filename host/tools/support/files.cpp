@@ -3,28 +3,43 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/output_file.h"
+
 namespace kav::tools {
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error = path + " is a folder, not a file";
-    return false;
+std::optional<uint64_t> RegularFileSize(const std::string& path, std::string& error) {
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(path, failure);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    error = "cannot open " + path;
+    return {};
   }
+  if (std::filesystem::is_directory(status)) {
+    error = path + " is a folder, not a file";
+    return {};
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    error = "cannot read " + path + " (not a regular file)";
+    return {};
+  }
+  const uintmax_t size = std::filesystem::file_size(path, failure);
+  if (failure) {
+    error = "cannot read " + path;
+    return {};
+  }
+  return size;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  const std::optional<uint64_t> size = RegularFileSize(path, error);
+  if (!size) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot open " + path;
     return false;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0) {
-    error = "cannot read " + path + " (not a regular file?)";
-    return false;
-  }
-  bytes.resize(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+  bytes.resize(static_cast<size_t>(*size));
+  if (*size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(*size))) {
     error = "cannot read " + path;
     return false;
   }
@@ -32,14 +47,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  if (out) out.close();
-  if (!out) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  OutputFile file;
+  if (!file.Open(path, error)) return false;
+  file.Write(data, size);
+  return file.Commit(error);
 }
 
 std::string FolderOf(const std::string& path) {

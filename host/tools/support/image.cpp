@@ -34,6 +34,9 @@ class PnmReader {
       if (at_ >= bytes_.size() || !IsSpace(bytes_[at_])) return Fail("PNM header not followed by its pixels");
       ++at_;
     }
+    // The pixels are counted before they are allocated, so a short file
+    // cannot make the reader reserve what its header claims.
+    if (bytes_.size() - at_ < LeastPixelBytes(kind, width, height, channels, maxValue)) return Truncated();
     image = Image(width, height, channels);
     if (kind == 4) return ReadPackedBits(image);
     if (kind == 1) return ReadTextBits(image);
@@ -82,9 +85,17 @@ class PnmReader {
 
   bool Truncated() { return Fail("PNM file truncated: fewer pixels than its header declares"); }
 
+  // The fewest bytes that can hold the pixels: exact for the binary forms;
+  // a digit per sample, with a space between samples, for the text forms.
+  static uint64_t LeastPixelBytes(int kind, uint64_t width, uint64_t height, uint32_t channels, uint32_t maxValue) {
+    const uint64_t samples = width * height * channels;
+    if (kind == 4) return (width + 7) / 8 * height;
+    if (kind >= 5) return samples * (maxValue > 255 ? 2 : 1);
+    return kind == 1 ? samples : 2 * samples - 1;
+  }
+
   bool ReadPackedBits(Image& image) {
     const size_t rowBytes = (image.width + 7) / 8;
-    if (bytes_.size() - at_ < rowBytes * image.height) return Truncated();
     for (uint32_t y = 0; y < image.height; ++y) {
       uint8_t* row = image.Row(y);
       const uint8_t* source = bytes_.data() + at_ + y * rowBytes;
@@ -106,7 +117,6 @@ class PnmReader {
 
   bool ReadBinarySamples(Image& image, uint32_t maxValue) {
     const size_t sampleBytes = maxValue > 255 ? 2 : 1;
-    if ((bytes_.size() - at_) / sampleBytes < image.pixels.size()) return Truncated();
     const uint8_t* source = bytes_.data() + at_;
     for (uint8_t& pixel : image.pixels) {
       const uint32_t sample = sampleBytes == 2 ? (uint32_t{source[0]} << 8) | source[1] : source[0];
@@ -196,46 +206,78 @@ bool ReadImageFile(const std::string& path, Image& image, std::string& error) {
   return ok;
 }
 
-std::vector<uint8_t> EncodePng(const Image& image) {
-  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+void StreamPng(const Image& image, const ByteSink& sink) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  sink(kSignature, sizeof kSignature);
   std::vector<uint8_t> header;
   PutU32(header, image.width);
   PutU32(header, image.height);
   header.push_back(8);                            // bits per sample
   header.push_back(image.channels == 3 ? 2 : 0);  // colour type: RGB or gray
   header.insert(header.end(), {0, 0, 0});         // deflate, adaptive filters, no interlace
-  PutChunk(out, "IHDR", header);
+  std::vector<uint8_t> chunk;
+  PutChunk(chunk, "IHDR", header);
+  sink(chunk.data(), chunk.size());
+  // The zlib stream goes out in IDAT chunks of kIdatBytes as it is made.
+  constexpr size_t kIdatBytes = size_t{1} << 16;
+  std::vector<uint8_t> idat;
+  const auto emitIdat = [&] {
+    chunk.clear();
+    PutChunk(chunk, "IDAT", idat);
+    sink(chunk.data(), chunk.size());
+    idat.clear();
+  };
+  ZlibWriter zlib([&](const uint8_t* bytes, size_t size) {
+    idat.insert(idat.end(), bytes, bytes + size);
+    if (idat.size() >= kIdatBytes) emitIdat();
+  });
   // Every row with filter type 0 (none) in front.
-  std::vector<uint8_t> rows;
-  rows.reserve((image.RowBytes() + 1) * image.height);
+  const uint8_t filter = 0;
   for (uint32_t y = 0; y < image.height; ++y) {
-    rows.push_back(0);
-    rows.insert(rows.end(), image.Row(y), image.Row(y) + image.RowBytes());
+    zlib.Add(&filter, 1);
+    zlib.Add(image.Row(y), image.RowBytes());
   }
-  PutChunk(out, "IDAT", ZlibStream(rows.data(), rows.size()));
-  PutChunk(out, "IEND", {});
+  zlib.Finish();
+  if (!idat.empty()) emitIdat();
+  chunk.clear();
+  PutChunk(chunk, "IEND", {});
+  sink(chunk.data(), chunk.size());
+}
+
+std::vector<uint8_t> EncodePng(const Image& image) {
+  std::vector<uint8_t> out;
+  StreamPng(image, [&out](const uint8_t* bytes, size_t size) { out.insert(out.end(), bytes, bytes + size); });
   return out;
 }
 
-std::vector<uint8_t> EncodePnm(const Image& image) {
+void StreamPnm(const Image& image, const ByteSink& sink) {
   const std::string header = std::string(image.channels == 3 ? "P6" : "P5") + "\n" + std::to_string(image.width) + " " +
                              std::to_string(image.height) + "\n255\n";
-  std::vector<uint8_t> out(header.begin(), header.end());
-  out.insert(out.end(), image.pixels.begin(), image.pixels.end());
-  return out;
+  sink(reinterpret_cast<const uint8_t*>(header.data()), header.size());
+  sink(image.pixels.data(), image.pixels.size());
 }
 
 bool IsImageFileName(const std::string& path) {
   return EndsWith(path, ".png") || EndsWith(path, ".pnm") || EndsWith(path, ".pgm") || EndsWith(path, ".ppm");
 }
 
-bool WriteImageFile(const std::string& path, const Image& image, std::string& error) {
-  if (!IsImageFileName(path)) {
-    error = path + ": unknown picture format (name it .png, .pnm, .pgm or .ppm)";
+bool WriteImageTo(OutputFile& file, const Image& image, std::string& error) {
+  if (!IsImageFileName(file.path())) {
+    error = file.path() + ": unknown picture format (name it .png, .pnm, .pgm or .ppm)";
     return false;
   }
-  const std::vector<uint8_t> bytes = EndsWith(path, ".png") ? EncodePng(image) : EncodePnm(image);
-  return WriteWholeFile(path, bytes.data(), bytes.size(), error);
+  const ByteSink sink = [&file](const uint8_t* bytes, size_t size) { file.Write(bytes, size); };
+  if (EndsWith(file.path(), ".png")) {
+    StreamPng(image, sink);
+  } else {
+    StreamPnm(image, sink);
+  }
+  return file.Finish(error);
+}
+
+bool WriteImageFile(const std::string& path, const Image& image, std::string& error) {
+  OutputFile file;
+  return file.Open(path, error) && WriteImageTo(file, image, error) && file.Place(error);
 }
 
 Image ConvertChannels(const Image& image, uint32_t channels) {

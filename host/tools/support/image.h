@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "support/output_file.h"
 
 namespace kav::tools {
 
@@ -24,7 +27,8 @@ struct Image {
   const uint8_t* Row(uint32_t y) const { return pixels.data() + y * RowBytes(); }
 };
 
-// Pictures larger than this are refused rather than allocated.
+// Pictures larger than this are refused rather than allocated. It covers
+// any real page: A3 at 1200 dpi in colour is 835 MB of pixels.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;
 
 // Whether the image may be allocated; `error` says why not.
@@ -39,10 +43,16 @@ bool PngDecodingAvailable();
 // Reads a PNM or PNG file, told apart by its first bytes.
 bool ReadImageFile(const std::string& path, Image& image, std::string& error);
 
+// Bytes of an encoded picture, handed on as they are made.
+using ByteSink = std::function<void(const uint8_t* bytes, size_t size)>;
+// PNG rows are compressed as they are read, one row at a time.
+void StreamPng(const Image& image, const ByteSink& sink);
+void StreamPnm(const Image& image, const ByteSink& sink);  // P5 for gray, P6 for colour
 std::vector<uint8_t> EncodePng(const Image& image);
-std::vector<uint8_t> EncodePnm(const Image& image);  // P5 for gray, P6 for colour
 
-// Writes PNG for ".png" and PNM for ".pnm", ".pgm" and ".ppm".
+// Writes PNG for ".png" and PNM for ".pnm", ".pgm" and ".ppm", as the name
+// of `file` says.
+bool WriteImageTo(OutputFile& file, const Image& image, std::string& error);
 bool WriteImageFile(const std::string& path, const Image& image, std::string& error);
 bool IsImageFileName(const std::string& path);
 

@@ -1,6 +1,8 @@
 #include "support/json.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <set>
 
 #include "platform/wide_text.h"
@@ -62,6 +64,7 @@ class Parser {
   bool ParseValue(JsonValue& value, size_t depth) {
     value.position = Here();
     if (at_ >= text_.size()) return Fail("unexpected end of the document; expected a value");
+    if (++values_ > kJsonMaxValues) return Fail("more than " + std::to_string(kJsonMaxValues) + " values");
     switch (text_[at_]) {
       case '{':
         return ParseObject(value, depth + 1);
@@ -296,9 +299,17 @@ class Parser {
     const char* last = text_.data() + at_;
     value.kind = JsonValue::Kind::kNumber;
     const auto parsed = std::from_chars(first, last, value.number);
-    if (parsed.ec != std::errc()) {
+    if (parsed.ec == std::errc::result_out_of_range) {
+      // Out of range is either way: strtod tells an underflow, which takes
+      // the nearest value (zero or the nearest subnormal), from an overflow.
+      value.number = std::strtod(std::string(first, last).c_str(), nullptr);
+      if (std::isinf(value.number)) {
+        at_ = start;
+        return Fail("a number too large to hold");
+      }
+    } else if (parsed.ec != std::errc()) {
       at_ = start;
-      return Fail("a number too large to hold");
+      return Fail("a number that cannot be read");
     }
     if (whole) {
       int64_t integer = 0;
@@ -309,6 +320,7 @@ class Parser {
 
   std::string_view text_;
   size_t maxDepth_;
+  size_t values_ = 0;
   size_t at_ = 0;
   size_t line_ = 1;
   size_t lineStart_ = 0;

@@ -57,6 +57,9 @@ struct JsonResult {
 };
 
 inline constexpr size_t kJsonMaxDepth = 64;
+// Each value costs a few hundred bytes in the tree; this keeps the tree of
+// any document under about 150 MB.
+inline constexpr size_t kJsonMaxValues = size_t{1} << 18;
 
 JsonResult ParseJson(std::string_view document, size_t maxDepth = kJsonMaxDepth);
 

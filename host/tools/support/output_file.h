@@ -1,0 +1,55 @@
+// Files the tools write. An output never replaces a file until it is whole:
+// its bytes go to a new temporary file made in the destination's folder,
+// which takes the destination's name only on Commit and is removed on every
+// other way out (a failed step, an exception, running out of memory). A
+// destination that exists and is not a regular file (a folder, a device, a
+// FIFO) is refused and left as it is.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kav::tools {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  // Makes the temporary file for `path`; `error` says why it cannot.
+  bool Open(const std::string& path, std::string& error);
+  // False once any write has failed; the failure is reported by Commit.
+  bool Write(const void* data, size_t size);
+  // Closes the temporary file and moves it into place.
+  bool Commit(std::string& error);
+  // The two halves of Commit: closing (false when any byte was lost; a
+  // second call answers the same) and taking the destination's name.
+  bool Finish(std::string& error);
+  bool Place(std::string& error);
+
+  const std::string& path() const { return path_; }
+  // Where the bytes are until Commit, for reading them back first.
+  const std::string& temporaryPath() const { return temporary_; }
+
+ private:
+  void Discard();
+
+  std::string path_;         // as the user named it
+  std::string destination_;  // the file it names, through any link
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+};
+
+// Commits every output, or none when one of them could not be completed.
+bool CommitAll(const std::vector<OutputFile*>& outputs, std::string& error);
+
+// Refuses an output path that names one of the files the command reads
+// (the same file, also through a link or another spelling of the path).
+bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs, std::string& error);
+
+}  // namespace kav::tools

@@ -1,0 +1,229 @@
+// What the tools write: a file they did not make is never removed or
+// overwritten, a failed command leaves no output of its own behind, and a
+// successful one replaces its output whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "job/kavjob_command.h"
+#include "kavhost/kavhost_command.h"
+#include "kavhost/render_start.h"
+#include "platform/standin.h"
+#include "support/files.h"
+#include "support/output_file.h"
+
+namespace kav::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Host(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  ToolRun run;
+  run.code = RunKavHost(args, out, err, false);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+ToolRun Job(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  ToolRun run;
+  run.code = RunKavJob(args, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A failed run: the exit code, one line on stderr that starts as expected.
+void ExpectFailure(const ToolRun& run, int code, const std::string& start) {
+  EXPECT_EQ(run.code, code) << run.err;
+  EXPECT_EQ(run.err.rfind(start, 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+// Every test runs in a folder of its own, so leftovers can be counted.
+class OutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin::Reset();
+    home_ = fs::current_path();
+    folder_ = home_ / ("output_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directory(folder_);
+    fs::current_path(folder_);
+  }
+  void TearDown() override {
+    standin::Reset();
+    fs::current_path(home_);
+    fs::remove_all(folder_);
+  }
+
+  // The names in the test's folder; a temporary output left behind shows here.
+  static std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static std::string SmallScript() {
+    return R"({"calls": [{"call": "CommandCallback", "id": 260}, {"call": "CommandCallback", "id": 270}]})";
+  }
+
+  fs::path home_;
+  fs::path folder_;
+};
+
+TEST_F(OutputTest, AFailedCommandLeavesTheFileThatWasThereAndNoTemporaryFile) {
+  WriteText("kept.job", "a file the user made");
+  WriteText("script.json", SmallScript());
+  fs::create_directory("folder");
+  // The job is made first; the list of writes then cannot be.
+  ExpectFailure(Host({"replay", "script.json", "-o", "kept.job", "--writes", "folder"}), 1,
+                "kavhost: cannot write folder: it is a folder");
+  EXPECT_EQ(ReadText("kept.job"), "a file the user made");
+
+  // Page 2 of the job is malformed after page 1 was decoded.
+  const std::string job = std::string("Cq") + std::string(40, '\0') + "\x00\x02\x00\x01\x01\x02\x03\x01\x08\x01" +
+                          std::string("\x00\x00\x00\x02\xAA\xBB", 6) + "EB";
+  WriteText("kept.png", "a picture the user made");
+  WriteText("two.job", job + job.substr(0, 46) + std::string("\x00\x02\x00\x02\x01\x02\x03\x01\x08\x01", 10) +
+                           std::string("\x00\x00\x00\x02\xAA\xBB", 6) + "EB");
+  const ToolRun decode = Job({"decode", "two.job", "-o", "kept.png"});
+  EXPECT_EQ(decode.code, 1) << decode.out;
+  EXPECT_EQ(ReadText("kept.png"), "a picture the user made");
+
+  if (standin::Available()) {
+    // The plug-in refuses every 1-bit band when its memory runs out.
+    standin::FailGlobalAlloc({1, true});
+    ExpectFailure(Host({"print", "-o", "kept.job", "--mode", "mono", "--paper", "40x30", "--dpi", "300"}), 1,
+                  "kavhost: the plug-in refused the band of rows 0 to 127 (it wrote nothing for it)");
+    EXPECT_EQ(ReadText("kept.job"), "a file the user made");
+  }
+  EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "kept.job", "kept.png", "script.json", "two.job"}));
+}
+
+TEST_F(OutputTest, FoldersDevicesAndFifosAreRefusedAndLeftAlone) {
+  fs::create_directory("folder");
+  ExpectFailure(Host({"print", "-o", "folder", "--paper", "40x30", "--dpi", "100"}), 1,
+                "kavhost: cannot write folder: it is a folder");
+  EXPECT_TRUE(fs::is_directory("folder"));
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  ExpectFailure(Host({"print", "-o", "pipe", "--paper", "40x30", "--dpi", "100"}), 1,
+                "kavhost: cannot write pipe: it is not a regular file");
+  // Read as a picture, a FIFO is refused before it is opened, so it cannot block.
+  ExpectFailure(Host({"print", "pipe", "-o", "x.job"}), 1, "kavhost: cannot read pipe (not a regular file)");
+  EXPECT_TRUE(fs::is_fifo("pipe"));
+  ExpectFailure(Job({"inspect", "/dev/null"}), 1, "kavjob: cannot read /dev/null (not a regular file)");
+  ExpectFailure(Host({"print", "-o", "/dev/null", "--paper", "40x30", "--dpi", "100"}), 1,
+                "kavhost: cannot write /dev/null: it is not a regular file");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+#endif
+  EXPECT_FALSE(fs::exists("x.job"));
+}
+
+TEST_F(OutputTest, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
+  WriteText("picture.pgm", "P2 2 1 255\n0 255\n");
+  ExpectFailure(Host({"print", "picture.pgm", "-o", "picture.pgm"}), 1, "kavhost: picture.pgm is picture.pgm");
+  ExpectFailure(Host({"print", "picture.pgm", "-o", "./picture.pgm"}), 1, "kavhost: ./picture.pgm is picture.pgm");
+  EXPECT_EQ(ReadText("picture.pgm"), "P2 2 1 255\n0 255\n");
+
+  const std::string plugin = RenderPluginPath("");
+  const uintmax_t pluginSize = fs::file_size(plugin);
+  ExpectFailure(Host({"print", "-o", plugin}), 1, "kavhost: " + plugin + " is " + plugin);
+  EXPECT_EQ(fs::file_size(plugin), pluginSize);
+
+  WriteText("script.json", SmallScript());
+  ExpectFailure(Host({"replay", "script.json", "-o", "script.json"}), 1, "kavhost: script.json is script.json");
+  ExpectFailure(Host({"replay", "script.json", "-o", "a.job", "--writes", "a.job"}), 1, "kavhost: a.job is a.job");
+  EXPECT_EQ(ReadText("script.json"), SmallScript());
+
+  WriteText("job.png", "FBEDEB");
+  ExpectFailure(Job({"inspect", "job.png", "-o", "job.png"}), 1, "kavjob: job.png is job.png");
+  ExpectFailure(Job({"decode", "job.png", "-o", "job.png"}), 1, "kavjob: job.png is job.png");
+  EXPECT_EQ(ReadText("job.png"), "FBEDEB");
+#ifndef _WIN32
+  fs::create_symlink("picture.pgm", "link.pgm");
+  ExpectFailure(Host({"print", "picture.pgm", "-o", "link.pgm"}), 1, "kavhost: link.pgm is picture.pgm");
+  fs::create_hard_link("script.json", "hard.json");
+  ExpectFailure(Host({"replay", "script.json", "-o", "hard.json"}), 1, "kavhost: hard.json is script.json");
+  EXPECT_EQ(ReadText("picture.pgm"), "P2 2 1 255\n0 255\n");
+#endif
+  EXPECT_FALSE(fs::exists("a.job"));
+}
+
+TEST_F(OutputTest, ASuccessfulRunReplacesTheFileWholeAndKeepsLinks) {
+  WriteText("script.json", SmallScript());
+  WriteText("old.job", std::string(1000, 'x'));
+#ifndef _WIN32
+  chmod("old.job", 0640);
+#endif
+  const ToolRun run = Host({"replay", "script.json", "-o", "old.job"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ReadText("old.job"), "FBEDEB");
+#ifndef _WIN32
+  struct stat info {};
+  ASSERT_EQ(stat("old.job", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  // A link is followed: its target gets the job and the link stays.
+  WriteText("target.job", "old");
+  fs::create_symlink("target.job", "link.job");
+  ASSERT_EQ(Host({"replay", "script.json", "-o", "link.job"}).code, 0);
+  EXPECT_TRUE(fs::is_symlink("link.job"));
+  EXPECT_EQ(ReadText("target.job"), "FBEDEB");
+#endif
+}
+
+TEST_F(OutputTest, InspectKeepsTheListingOfWhatItReadBeforeAFault) {
+  WriteText("cut.job", std::string("FBEDEB\x45\x63\x02", 9));
+  ExpectFailure(Job({"inspect", "cut.job", "-o", "cut.listing"}), 1, "kavjob: cut.job: byte 6: Ec command cut short");
+  EXPECT_EQ(ReadText("cut.listing").rfind("0\tFBED\n4\tEB\n", 0), 0u) << ReadText("cut.listing");
+}
+
+TEST_F(OutputTest, OutputsCommitTogetherOrNotAtAll) {
+  OutputFile first, second;
+  std::string error;
+  ASSERT_TRUE(first.Open("first.txt", error)) << error;
+  ASSERT_TRUE(second.Open("second.txt", error)) << error;
+  first.Write("1", 1);
+  second.Write("2", 1);
+  EXPECT_EQ(Names().size(), 2u);  // the two temporary files
+  ASSERT_TRUE(CommitAll({&first, &second}, error)) << error;
+  EXPECT_EQ(Names(), (std::vector<std::string>{"first.txt", "second.txt"}));
+  {
+    OutputFile dropped;
+    ASSERT_TRUE(dropped.Open("first.txt", error)) << error;
+    dropped.Write("lost", 4);
+  }  // never committed: removed, and the file there is kept
+  EXPECT_EQ(ReadText("first.txt"), "1");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"first.txt", "second.txt"}));
+}
+
+}  // namespace
+}  // namespace kav::tools
