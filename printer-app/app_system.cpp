@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kav_driver.h"
+#include "pdf_filter.h"
 
 namespace kav::app {
 namespace {
@@ -104,6 +105,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplDeviceIsSupported("socket://127.0.0.1");
   papplSystemSetFooterHTML(system, kFooterHtml);
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
+  AddPdfFilter(system);
   papplSystemLoadState(system, paths.stateFile.c_str());
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                              const_cast<char*>(paths.stateFile.c_str()));

@@ -89,14 +89,22 @@ device_file() {
 pixels() { echo $((($1 * $2 * 10 + 5) / 2540)); }
 points() { awk -v p="$1" -v d="$2" 'BEGIN { printf "%.4f", p * 72 / d }'; }
 
-# render DEVICE DPI WIDTH_TENTHS LENGTH_TENTHS OUTPUT [extra gs options]
+# render DEVICE DPI WIDTH_TENTHS LENGTH_TENTHS OUTPUT [extra gs options]: the
+# test page on the sheet at that resolution.
 render() {
   local device=$1 dpi=$2 w h
   w=$(pixels "$3" "$dpi")
   h=$(pixels "$4" "$dpi")
   gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE="$device" -r"$dpi" -g"${w}x${h}" \
-    -dSheetW="$(points "$w" "$dpi")" -dSheetH="$(points "$h" "$dpi")" "${@:6}" -sOutputFile="$5" "$DATA/page.ps" >>"$WORK/gs.log" 2>&1 ||
-    fail "Ghostscript could not render with $device"
+    -dSheetW="$(points "$w" "$dpi")" -dSheetH="$(points "$h" "$dpi")" "${@:6}" -sOutputFile="$5" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not render with $device"
+}
+
+# render_pdf DEVICE DPI OUTPUT [extra gs options]: the A5 PDF fitted to the sheet.
+render_pdf() {
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE="$1" -r"$2" -g"$(pixels 1480 "$2")x$(pixels 2100 "$2")" -dFIXEDMEDIA \
+    -dPDFFitPage "${@:4}" -sOutputFile="$3" "$WORK/page.pdf" >>"$WORK/gs.log" 2>&1 ||
+    fail "Ghostscript could not render the PDF with $1"
 }
 
 # check_job PRINTER LABEL MODE DPI PAPER REFERENCE [page_check options]
@@ -156,8 +164,45 @@ group_jobs() {
   done
 }
 
+# A PDF made here from the test page, through the server's Ghostscript
+# filter, in the three colour modes at 300 and 600 dpi; then two copies and
+# the PostScript page itself. Nothing may stay in the spool.
+group_pdf() {
+  start_server
+  add_printer p1
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dSheetW=419.53 -dSheetH=595.28 -sOutputFile="$WORK/page.pdf" \
+    "$DATA/page.ps" >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  local dpi
+  for dpi in 300 600; do
+    # Ghostscript's PWG device manages colour its own way: its own pages are the reference.
+    render_pdf pwgraster "$dpi" "$WORK/ref-color.pwg" -dcupsColorSpace=19 -dcupsBitsPerColor=8
+    render_pdf pwgraster "$dpi" "$WORK/ref-gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+    print_job p1 "$WORK/page.pdf" application/pdf color "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf color ${dpi}dpi"
+    check_job p1 "pdf color ${dpi}dpi" color "$dpi" A5 "$WORK/ref-color.pwg" --psnr 32
+    print_job p1 "$WORK/page.pdf" application/pdf monochrome "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf gray ${dpi}dpi"
+    check_job p1 "pdf gray ${dpi}dpi" gray "$dpi" A5 "$WORK/ref-gray.pwg" --psnr 45
+    print_job p1 "$WORK/page.pdf" application/pdf bi-level "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf mono ${dpi}dpi"
+    check_job p1 "pdf mono ${dpi}dpi" mono "$dpi" A5 "$WORK/ref-gray.pwg"
+  done
+  print_job p1 "$WORK/page.pdf" application/pdf bi-level 300 iso_a5_148x210mm 2
+  expect_completed "pdf two copies"
+  "$BIN/kavjob" decode "$(device_file p1)" -o "$WORK/copies.png" >/dev/null || fail "two copies: cannot decode"
+  [ -f "$WORK/copies-2.png" ] && [ ! -f "$WORK/copies-3.png" ] || fail "two copies: not two pages"
+  cmp -s "$WORK/copies.png" "$WORK/copies-2.png" || fail "two copies: the pages differ"
+  echo "ok: pdf two copies"
+  render pwgraster 300 1480 2100 "$WORK/ps-ref.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  print_job p1 "$DATA/page.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+  expect_completed "postscript"
+  check_job p1 "postscript mono 300dpi" mono 300 A5 "$WORK/ps-ref.pwg"
+  [ -z "$(ls "$WORK/state/spool")" ] || fail "files left in the spool: $(ls "$WORK/state/spool")"
+}
+
 case $GROUP in
   jobs) group_jobs ;;
+  pdf) group_pdf ;;
   *) fail "unknown group $GROUP" ;;
 esac
 echo "PASS: $GROUP"
