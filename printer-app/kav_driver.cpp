@@ -42,6 +42,9 @@ struct JobState {
   std::optional<tools::DeviceSettings> enabled;  // the device as last enabled
   std::unique_ptr<BandAssembler> page;
   uint32_t callbackId = 0;
+  unsigned pages = 0;      // pages started
+  unsigned pageLines = 0;  // lines the page's header promises
+  unsigned linesSeen = 0;
 };
 
 JobState* StateOf(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
@@ -224,6 +227,9 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
   }
   if (!EnableDeviceFor(job, *state, *settings, *layout)) return false;
   state->callbackId = tools::FormatOf(settings->mode).callbackId;
+  ++state->pages;
+  state->pageLines = header.cupsHeight;
+  state->linesSeen = 0;
   state->page =
       std::make_unique<BandAssembler>(*layout, settings->mode, settings->dpi, *format, header.cupsWidth, kBandHeight);
   return SendCommands(job, *state, tools::PageStartCommands(settings->paper));
@@ -232,6 +238,7 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
 bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
   JobState* state = StateOf(job);
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
+  ++state->linesSeen;
   return state->page->AddLine(
       y, line, [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
 }
@@ -239,6 +246,12 @@ bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
 bool EndKavPage(pappl_job_t* job) {
   JobState* state = StateOf(job);
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
+  // PAPPL ends the page of a raster document cut short as if it were whole.
+  if (state->linesSeen < state->pageLines) {
+    state->page.reset();
+    return Fail(job, "The document ends inside page " + std::to_string(state->pages) + " (after " +
+                         std::to_string(state->linesSeen) + " of " + std::to_string(state->pageLines) + " lines).");
+  }
   const bool done = state->page->Finish(
       [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
   state->page.reset();

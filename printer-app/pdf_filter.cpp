@@ -118,15 +118,16 @@ bool PrintRasterPage(pappl_job_t* job, cups_raster_t* raster, const cups_page_he
 bool PrintRasterFile(pappl_job_t* job, const std::string& path, pappl_color_mode_t mode) {
   const int fd = open(path.c_str(), O_RDONLY);
   if (fd < 0) return Fail(job, "Unable to read Ghostscript's raster.");
+  // Ghostscript ends without error and without a page for some damaged documents.
   cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
-  bool ok = raster != nullptr;
+  bool ok = true;
   unsigned pages = 0;
   cups_page_header2_t header;
-  while (ok && cupsRasterReadHeader2(raster, &header) != 0) {
+  while (ok && raster != nullptr && cupsRasterReadHeader2(raster, &header) != 0) {
     ++pages;
     ok = PrintRasterPage(job, raster, header, mode);
   }
-  if (ok && pages == 0) ok = Fail(job, "The document has no page to print.");
+  if (ok && pages == 0) ok = Fail(job, "Ghostscript could not read the document: it made no page.");
   if (raster != nullptr) cupsRasterClose(raster);
   close(fd);
   return ok;

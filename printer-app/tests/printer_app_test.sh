@@ -24,7 +24,7 @@ stop_server() {
 }
 cleanup() {
   stop_server
-  rm -rf "$WORK"
+  [ -n "${KAV_KEEP_TEST_DIR:-}" ] || rm -rf "$WORK"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
@@ -200,9 +200,69 @@ group_pdf() {
   [ -z "$(ls "$WORK/state/spool")" ] || fail "files left in the spool: $(ls "$WORK/state/spool")"
 }
 
+# Document data left in the spool (the *.ipp files are the jobs' history).
+spool_documents() { find "$WORK/state/spool" -type f ! -name '*.ipp' | sed 's|.*/||'; }
+
+# expect_ended STATE MESSAGE_PATTERN LABEL: the last job's end, its message,
+# an empty spool, and a good job printing right after it.
+expect_ended() {
+  local state message
+  state=$(job_state)
+  message=$(job_message)
+  [ "$state" = "$1" ] || { cat "$WORK/ipptool.out"; fail "$3: job ended $state, not $1"; }
+  [[ $message =~ $2 ]] || fail "$3: job-state-message \"$message\" does not match \"$2\""
+  [ -z "$(spool_documents)" ] || fail "$3: left in the spool: $(spool_documents)"
+  echo "ok: $3 ($state: $message)"
+  print_job p1 "$WORK/gray.pwg" image/pwg-raster bi-level 300 iso_a5_148x210mm 1
+  expect_completed "job after $3"
+  check_job p1 "job after $3" mono 300 A5 "$WORK/gray.pwg"
+}
+
+# Bad documents and a cancelled job: each ends as it should, with a clear
+# message, nothing in the spool, and the server prints the next job.
+group_bad() {
+  start_server
+  add_printer p1
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  head -c "$(($(stat -c %s "$WORK/gray.pwg") / 2))" "$WORK/gray.pwg" >"$WORK/cut.pwg"
+  # PAPPL waits a minute for the rest of a streamed raster document before
+  # it ends the page; ipptool gives up sooner, the job is then looked up.
+  ipptool -T 5 -t -f "$WORK/cut.pwg" -d format=image/pwg-raster -d mode=bi-level -d dpi=300dpi \
+    -d media=iso_a5_148x210mm -d copies=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/print-job.test" \
+    >/dev/null 2>&1
+  ipptool -T 90 -t -d job=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_ended aborted "ends inside page 1" "truncated PWG"
+
+  render jpeg 50 1480 2100 "$WORK/small.jpg"
+  # The frame header of a JPEG claiming 65000 x 65000 pixels.
+  python3 - "$WORK/small.jpg" "$WORK/huge.jpg" <<'PY' || fail "cannot make the large JPEG"
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+i = 2
+while data[i + 1] not in (0xC0, 0xC1, 0xC2):
+    i += 2 + int.from_bytes(data[i + 2:i + 4], "big")
+data[i + 5:i + 9] = (65000).to_bytes(2, "big") * 2
+open(sys.argv[2], "wb").write(data)
+PY
+  print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
+  expect_ended aborted "." "JPEG claiming 65000 x 65000 pixels"
+
+  head -c 20000 /dev/urandom | sed '1s/^/%PDF-1.4\n/' >"$WORK/garbage.pdf"
+  print_job p1 "$WORK/garbage.pdf" application/pdf color 300 iso_a5_148x210mm 1
+  expect_ended aborted "Ghostscript could not read the document" "garbage PDF"
+
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  rm -f "$WORK/out-p1"/*
+  ipptool -T 60 -t -f "$WORK/page.pdf" -d format=application/pdf -d copies=50 "ipp://localhost:$PORT/ipp/print/p1" \
+    "$DATA/cancel-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_ended canceled "." "job cancelled while printing"
+}
+
 case $GROUP in
   jobs) group_jobs ;;
   pdf) group_pdf ;;
+  bad) group_bad ;;
   *) fail "unknown group $GROUP" ;;
 esac
 echo "PASS: $GROUP"
