@@ -259,10 +259,42 @@ PY
   expect_ended canceled "." "job cancelled while printing"
 }
 
+# Two printers printing at the same time through the one loaded render
+# library: each job byte-identical to the same job printed alone.
+group_two() {
+  start_server
+  add_printer p1
+  add_printer p2
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  local mode
+  for mode in color monochrome bi-level; do
+    print_job p1 "$WORK/page.pdf" application/pdf "$mode" 600 iso_a4_210x297mm 3
+    expect_completed "$mode alone"
+    cp "$(device_file p1)" "$WORK/alone.prn"
+    rm -f "$WORK/out-p1"/* "$WORK/out-p2"/*
+    local printer pids=()
+    for printer in p1 p2; do
+      ipptool -T 60 -t -f "$WORK/page.pdf" -d format=application/pdf -d mode="$mode" -d dpi=600dpi \
+        -d media=iso_a4_210x297mm -d copies=3 "ipp://localhost:$PORT/ipp/print/$printer" "$DATA/print-job.test" \
+        >"$WORK/ipptool-$printer.out" 2>&1 &
+      pids+=($!)
+    done
+    wait "${pids[@]}"
+    for printer in p1 p2; do
+      cp "$WORK/ipptool-$printer.out" "$WORK/ipptool.out"
+      expect_completed "$mode on $printer beside the other"
+      cmp "$WORK/alone.prn" "$(device_file "$printer")" || fail "$mode: the job on $printer differs from the job alone"
+    done
+    echo "ok: $mode, two printers at once, each job as alone ($(stat -c %s "$WORK/alone.prn") bytes)"
+  done
+}
+
 case $GROUP in
   jobs) group_jobs ;;
   pdf) group_pdf ;;
   bad) group_bad ;;
+  two) group_two ;;
   *) fail "unknown group $GROUP" ;;
 esac
 echo "PASS: $GROUP"
