@@ -175,6 +175,29 @@ bool REndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) 
 
 bool REndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) { return EndKavJob(job); }
 
+// The printers have no panel, light or speaker the driver can reach:
+// Identify-Printer "displays" its message in the server's log, where the
+// web interface shows it.
+void Identify(pappl_printer_t* printer, pappl_identify_actions_t, const char* message) {
+  papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: %s", message != nullptr ? message : "");
+}
+
+// Printer attributes IPP Everywhere asks for that PAPPL 1.3.1 does not make.
+// The device is written to, never read, so the supply level is unknown.
+ipp_t* ExtraAttributes() {
+  ipp_t* attributes = ippNew();
+  ippAddBoolean(attributes, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
+  static const char kSupply[] =
+      "index=1;class=supplyThatIsConsumed;type=other;unit=percent;maxcapacity=100;level=-2;colorantname=unknown;";
+  ippAddOctetString(attributes, IPP_TAG_PRINTER, "printer-supply", kSupply, sizeof kSupply - 1);
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-supply-description", nullptr,
+               "Marking supplies (level not reported)");
+  return attributes;
+}
+
 void SetDefaultMedia(pappl_pr_driver_data_t* data) {
   pappl_media_col_t& media = data->media_ready[0];
   std::strncpy(media.size_name, "iso_a4_210x297mm", sizeof media.size_name - 1);
@@ -268,8 +291,9 @@ bool EndKavJob(pappl_job_t* job) {
 }
 
 bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
-                   ipp_t**, void*) {
+                   ipp_t** attributes, void*) {
   if (driverName == nullptr || std::strcmp(driverName, kDriverName) != 0) return false;
+  if (attributes != nullptr) *attributes = ExtraAttributes();
   data->rstartjob_cb = RStartJob;
   data->rstartpage_cb = RStartPage;
   data->rwriteline_cb = RWriteLine;
@@ -279,7 +303,10 @@ bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const c
   data->ppm = 20;
   data->ppm_color = 20;
   data->kind = PAPPL_KIND_DOCUMENT;
-  data->orient_default = IPP_ORIENT_NONE;
+  data->identify_cb = Identify;
+  data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->num_resolution = 2;
   data->x_resolution[0] = data->y_resolution[0] = 300;
