@@ -1,5 +1,6 @@
 #include "kav_driver.h"
 
+#include <chrono>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -45,6 +46,7 @@ struct JobState {
   unsigned pages = 0;      // pages started
   unsigned pageLines = 0;  // lines the page's header promises
   unsigned linesSeen = 0;
+  std::chrono::steady_clock::duration inPlugin{};  // time spent in the plug-in's calls
 };
 
 JobState* StateOf(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
@@ -127,8 +129,10 @@ bool SameSettings(const tools::DeviceSettings& a, const tools::DeviceSettings& b
 // Sends the commands and checks that every byte reached the device.
 bool SendCommands(pappl_job_t* job, JobState& state, const std::vector<uint32_t>& ids) {
   for (uint32_t id : ids) {
-    if (FAILED(state.session.Command(id)))
-      return Fail(job, "The render plug-in refused command " + std::to_string(id) + ".");
+    const auto start = std::chrono::steady_clock::now();
+    const HRESULT hr = state.session.Command(id);
+    state.inPlugin += std::chrono::steady_clock::now() - start;
+    if (FAILED(hr)) return Fail(job, "The render plug-in refused command " + std::to_string(id) + ".");
     if (state.writeFailed) return Fail(job, "Unable to send the page to the printer.");
   }
   return true;
@@ -141,7 +145,9 @@ bool SendBand(pappl_job_t* job, JobState& state, tools::HostBand& band, uint32_t
   params.ptOffset = {0, static_cast<LONG>(top)};
   params.bBanding = TRUE;
   params.bBlankBand = band.blank ? TRUE : FALSE;
+  const auto start = std::chrono::steady_clock::now();
   const host::BandResult result = state.session.Band(state.callbackId, band.header, band.bits.data(), params);
+  state.inPlugin += std::chrono::steady_clock::now() - start;
   if (FAILED(result.hr))
     return Fail(job, "The render plug-in could not process the band at row " + std::to_string(top) + ".");
   if (state.writeFailed) return Fail(job, "Unable to send the page to the printer.");
@@ -286,6 +292,8 @@ bool EndKavJob(pappl_job_t* job) {
   papplJobSetData(job, nullptr);
   if (!state) return true;
   state->session.DisableDevice();
+  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%u pages, %.3f seconds inside the render plug-in.", state->pages,
+              std::chrono::duration<double>(state->inPlugin).count());
   if (state->writeFailed) return Fail(job, "Unable to send the job to the printer.");
   return true;
 }
