@@ -1,6 +1,8 @@
 #include "app_system.h"
 
 #include <errno.h>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +65,31 @@ pappl_loglevel_t LogLevelOf(const char* name) {
   return PAPPL_LOGLEVEL_INFO;
 }
 
+// Whether every address of `host` takes a listener on `port`. PAPPL's own
+// listeners share a port with another server that listens there, so a taken
+// port is found out here, before they are made.
+bool PortIsFree(const char* host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(std::strcmp(host, "*") == 0 ? nullptr : host, std::to_string(port).c_str(), &hints, &found) != 0) {
+    return true;  // PAPPL reports the name it cannot resolve
+  }
+  bool free = true;
+  for (addrinfo* address = found; free && address != nullptr; address = address->ai_next) {
+    const int fd = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+    if (fd < 0) continue;
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (bind(fd, address->ai_addr, address->ai_addrlen) != 0 && errno == EADDRINUSE) free = false;
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return free;
+}
+
 // A failed listen leaves PAPPL serving its domain socket alone, silently;
 // here the server refuses to start instead.
 bool Listen(pappl_system_t* system, const char* name) {
@@ -88,6 +115,10 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   }
   const char* host = OptionOr("listen-hostname", numOptions, options, "localhost");
   const std::string socket = OptionOr("domain-socket", numOptions, options, MainloopSocketPath().c_str());
+  if (!PortIsFree(host, port)) {
+    std::fprintf(stderr, "%s: cannot listen on %s port %d: another program listens there\n", kAppName, host, port);
+    return nullptr;
+  }
   pappl_system_t* system = papplSystemCreate(
       static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG),
       kAppName, port, "_print,_universal", paths.spool.c_str(), paths.log.c_str(),

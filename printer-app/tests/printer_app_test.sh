@@ -114,11 +114,34 @@ expect_ended() {
   check_job p1 "job after $3" mono 300 A5 "$WORK/gray.pwg"
 }
 
+# The first line of the server's answer to GET PATH.
+http_status() {
+  local answer
+  exec 3<>"/dev/tcp/127.0.0.1/$PORT" || return 1
+  printf 'GET %s HTTP/1.0\r\nHost: localhost:%s\r\n\r\n' "$1" "$PORT" >&3
+  answer=$(timeout 10 head -n 1 <&3)
+  exec 3<&-
+  echo "${answer%$'\r'}"
+}
+
 # Bad documents and a cancelled job: each ends as it should, with a clear
-# message, nothing in the spool, and the server prints the next job.
+# message, nothing in the spool, and the server prints the next job. Before
+# them: the web pages answer, and a second server on the same port refuses
+# to start rather than serve its domain socket alone.
 group_bad() {
   start_server
   add_printer p1
+  local page
+  for page in / /p1 /p1/media; do
+    [[ $(http_status "$page") == *" 200 "* ]] || fail "web page $page: $(http_status "$page")"
+  done
+  echo "ok: web pages answer"
+  local rc=0
+  timeout 20 "$BIN/kav-printer-app" server -o state-directory="$WORK/state2" -o server-port="$PORT" \
+    -o domain-socket="$WORK/app2.sock" >"$WORK/second.out" 2>&1 || rc=$?
+  [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] && grep -q "cannot listen" "$WORK/second.out" ||
+    fail "a second server on port $PORT did not refuse to start (exit $rc): $(cat "$WORK/second.out")"
+  echo "ok: a taken port stops the server: $(cat "$WORK/second.out")"
   render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
   head -c "$(($(stat -c %s "$WORK/gray.pwg") / 2))" "$WORK/gray.pwg" >"$WORK/cut.pwg"
   # PAPPL waits a minute for the rest of a streamed raster document before
