@@ -313,12 +313,102 @@ group_conformance() {
   run_suite ipp-2.0.test "${known[@]}"
 }
 
+CUPSD_PID=
+stop_cupsd() {
+  [ -n "$CUPSD_PID" ] || return 0
+  kill "$CUPSD_PID" 2>/dev/null
+  wait "$CUPSD_PID" 2>/dev/null
+  CUPSD_PID=
+}
+
+# A private cupsd (own configuration folder, loopback port) with a queue made
+# by `lpadmin -m everywhere` pointing at the app; `lp` of a PDF reaches the
+# app and its job decodes right. CUPS's own PDF filters (cups-filters) are
+# not needed: the PDF is handed over as already prepared for printing, and
+# the everywhere queue passes it on to the app as application/pdf.
+group_cups() {
+  trap 'stop_cupsd; cleanup' EXIT
+  start_server
+  add_printer p1
+  local cups="$WORK/cups" cups_port user_lines=""
+  mkdir -p "$cups"/{spool,cache,state,log,tmp}
+  if [ "$(id -u)" = 0 ]; then
+    # cupsd will not run as root; its own user must reach the files.
+    user_lines=$'User lp\nGroup lp'
+    chmod 755 "$WORK"
+  fi
+  for _ in $(seq 20); do
+    cups_port=$((20000 + RANDOM % 30000))
+    [ "$cups_port" != "$PORT" ] || continue
+    cat >"$cups/cupsd.conf" <<CONF
+Listen 127.0.0.1:$cups_port
+LogLevel info
+WebInterface No
+Browsing Off
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow from 127.0.0.1
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow from 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+    cat >"$cups/cups-files.conf" <<CONF
+ServerRoot $cups
+RequestRoot $cups/spool
+CacheDir $cups/cache
+StateDir $cups/state
+TempDir $cups/tmp
+AccessLog $cups/log/access_log
+ErrorLog $cups/log/error_log
+PageLog $cups/log/page_log
+Sandboxing Relaxed
+$user_lines
+CONF
+    [ "$(id -u)" = 0 ] && chown -R lp:lp "$cups"
+    cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" >"$WORK/cupsd.out" 2>&1 &
+    CUPSD_PID=$!
+    for _ in $(seq 50); do
+      kill -0 "$CUPSD_PID" 2>/dev/null || break
+      lpstat -h "127.0.0.1:$cups_port" -r >/dev/null 2>&1 && break 2
+      sleep 0.1
+    done
+    stop_cupsd
+  done
+  [ -n "$CUPSD_PID" ] || { cat "$WORK/cupsd.out"; fail "cupsd did not start"; }
+  timeout 60 lpadmin -h "127.0.0.1:$cups_port" -p kav -E -v "ipp://localhost:$PORT/ipp/print/p1" -m everywhere ||
+    fail "lpadmin -m everywhere could not make the queue"
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  chmod 644 "$WORK/page.pdf"
+  rm -f "$WORK/out-p1"/*
+  lp -h "127.0.0.1:$cups_port" -d kav -o document-format=application/vnd.cups-pdf \
+    -o media=iso_a4_210x297mm "$WORK/page.pdf" || fail "lp refused the PDF"
+  for _ in $(seq 600); do
+    grep -q '\] Completed' "$WORK/state/kav-printer-app.log" && break
+    sleep 0.1
+  done
+  grep -q '\] Completed' "$WORK/state/kav-printer-app.log" || fail "the job from CUPS did not complete in the app"
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pwgraster -r600 -g"$(pixels 2100 600)x$(pixels 2970 600)" -dFIXEDMEDIA \
+    -dPDFFitPage -dcupsColorSpace=19 -dcupsBitsPerColor=8 -sOutputFile="$WORK/ref.pwg" "$WORK/page.pdf" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not render the reference"
+  check_job p1 "lp through a private cupsd" color 600 A4 "$WORK/ref.pwg" --psnr 32
+}
+
 case $GROUP in
   jobs) group_jobs ;;
   pdf) group_pdf ;;
   bad) group_bad ;;
   two) group_two ;;
   conformance) group_conformance ;;
+  cups) group_cups ;;
   *) fail "unknown group $GROUP" ;;
 esac
 echo "PASS: $GROUP"
