@@ -17,7 +17,7 @@ source "$(dirname "$0")/app_test_lib.sh"
 group_jobs() {
   start_server
   add_printer p1
-  local dpi mode ipp_mode kind docs
+  local dpi mode ipp_mode kind
   for dpi in 300 600; do
     render ppmraw "$dpi" 1480 2100 "$WORK/ref-color.ppm"
     render pgmraw "$dpi" 1480 2100 "$WORK/ref-gray.pgm"
