@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   valgrind
+  libpappl-dev pkg-config cups-ipp-utils cups-daemon cups-client ghostscript
 )
 
 missing=()

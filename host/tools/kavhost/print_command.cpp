@@ -7,6 +7,7 @@
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/band_builder.h"
+#include "kavhost/device_setup.h"
 #include "kavhost/job_sink.h"
 #include "kavhost/page_source.h"
 #include "kavhost/render_start.h"
@@ -23,25 +24,6 @@ constexpr uint32_t kProgressBands = 16;
 bool Refuse(std::string& error, const char* message) {
   error = message;
   return false;
-}
-
-// The device as the built-in description sets it up for this page.
-void SetUpDevice(host::RenderSession& session, const PrintOptions& options, const PageLayout& layout) {
-  DEVMODEW& devmode = session.devmode();
-  devmode.dmColor = FormatOf(options.mode).dmColor;
-  devmode.dmPaperWidth = static_cast<short>(options.paper.widthTenths);
-  devmode.dmPaperLength = static_cast<short>(options.paper.lengthTenths);
-  devmode.dmPrintQuality = static_cast<short>(options.dpi);
-  devmode.dmYResolution = static_cast<short>(options.dpi);
-  GDIINFO& gdi = session.gdiInfo();
-  gdi.ulLogPixelsX = options.dpi;
-  gdi.ulLogPixelsY = options.dpi;
-  gdi.ulHorzRes = layout.surfaceWidth;
-  gdi.ulVertRes = layout.surfaceHeight;
-  gdi.ptlPhysOffset = {static_cast<LONG>(layout.offsetX), static_cast<LONG>(layout.offsetY)};
-  gdi.szlPhysSize = {static_cast<LONG>(layout.sheetWidth), static_cast<LONG>(layout.sheetLength)};
-  session.helper().SetSetting("Orientation", options.landscape ? "LANDSCAPE_CC270" : "PORTRAIT");
-  session.helper().SetSetting("Rotation", options.rotate180 ? "TRUE" : "FALSE");
 }
 
 // Refuses bands larger than a band may be, before anything is printed: the
@@ -191,7 +173,7 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
   ApplyOsVersion(options.osVersion, "--os-version", err);
   host::RenderSession session;
   if (!session.Open(plugin, error)) return Failure(err, error);
-  SetUpDevice(session, options, *layout);
+  SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
   JobSink job;
   if (!job.file.Open(options.output, error)) return Failure(err, error);
   session.helper().SetSink(&job);

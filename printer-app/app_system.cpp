@@ -1,0 +1,146 @@
+#include "app_system.h"
+
+#include <errno.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "kav_driver.h"
+#include "pdf_filter.h"
+
+namespace kav::app {
+namespace {
+
+constexpr char kAppName[] = "kav-printer-app";
+constexpr int kDefaultPort = 8631;
+
+// Paths the system keeps for as long as it runs (the save callback holds one).
+struct SystemPaths {
+  std::string stateFile;
+  std::string spool;
+  std::string log;
+};
+SystemPaths paths;
+
+const char* OptionOr(const char* name, int numOptions, cups_option_t* options, const char* fallback) {
+  const char* value = cupsGetOption(name, numOptions, options);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// The domain socket the other sub-commands of papplMainloop connect to: the
+// path PAPPL's main loop computes for this program and user.
+std::string MainloopSocketPath() {
+  if (getuid() == 0) return std::string("/run/") + kAppName + ".sock";
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + kAppName + std::to_string(getuid()) +
+         ".sock";
+}
+
+bool MakeFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  }
+  std::fprintf(stderr, "%s: cannot make the folder %s: %s\n", kAppName, path.c_str(), std::strerror(errno));
+  return false;
+}
+
+std::string StateDirectory(int numOptions, cups_option_t* options) {
+  const char* named = OptionOr("state-directory", numOptions, options, std::getenv(kStateDirectoryVariable));
+  if (named != nullptr && *named != '\0') return named;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && *home != '\0' ? home : ".") + "/.local/state/" + kAppName;
+}
+
+pappl_loglevel_t LogLevelOf(const char* name) {
+  if (std::strcmp(name, "debug") == 0) return PAPPL_LOGLEVEL_DEBUG;
+  if (std::strcmp(name, "warn") == 0) return PAPPL_LOGLEVEL_WARN;
+  if (std::strcmp(name, "error") == 0) return PAPPL_LOGLEVEL_ERROR;
+  return PAPPL_LOGLEVEL_INFO;
+}
+
+// Whether every address of `host` takes a listener on `port`. PAPPL's own
+// listeners share a port with another server that listens there, so a taken
+// port is found out here, before they are made.
+bool PortIsFree(const char* host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(std::strcmp(host, "*") == 0 ? nullptr : host, std::to_string(port).c_str(), &hints, &found) != 0) {
+    return true;  // PAPPL reports the name it cannot resolve
+  }
+  bool free = true;
+  for (addrinfo* address = found; free && address != nullptr; address = address->ai_next) {
+    const int fd = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+    if (fd < 0) continue;
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (bind(fd, address->ai_addr, address->ai_addrlen) != 0 && errno == EADDRINUSE) free = false;
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return free;
+}
+
+// A failed listen leaves PAPPL serving its domain socket alone, silently;
+// here the server refuses to start instead.
+bool Listen(pappl_system_t* system, const char* name) {
+  if (papplSystemAddListeners(system, name)) return true;
+  std::fprintf(stderr, "%s: cannot listen on %s: %s\n", kAppName, name, std::strerror(errno));
+  return false;
+}
+
+}  // namespace
+
+pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* context) {
+  const auto* list = static_cast<const DriverList*>(context);
+  const std::string folder = StateDirectory(numOptions, options);
+  if (!MakeFolder(folder)) return nullptr;
+  paths.stateFile = folder + "/" + kAppName + ".state";
+  paths.spool = folder + "/spool";
+  paths.log = OptionOr("log-file", numOptions, options, (folder + "/" + kAppName + ".log").c_str());
+  if (!MakeFolder(paths.spool)) return nullptr;
+  const int port = std::atoi(OptionOr("server-port", numOptions, options, std::to_string(kDefaultPort).c_str()));
+  if (port < 1 || port > 65535) {
+    std::fprintf(stderr, "%s: bad server-port\n", kAppName);
+    return nullptr;
+  }
+  const char* host = OptionOr("listen-hostname", numOptions, options, "localhost");
+  const std::string socket = OptionOr("domain-socket", numOptions, options, MainloopSocketPath().c_str());
+  if (!PortIsFree(host, port)) {
+    std::fprintf(stderr, "%s: cannot listen on %s port %d: another program listens there\n", kAppName, host, port);
+    return nullptr;
+  }
+  pappl_system_t* system = papplSystemCreate(
+      static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG),
+      kAppName, port, "_print,_universal", paths.spool.c_str(), paths.log.c_str(),
+      LogLevelOf(OptionOr("log-level", numOptions, options, "info")), nullptr, false);
+  if (system == nullptr) {
+    std::fprintf(stderr, "%s: cannot create the print server\n", kAppName);
+    return nullptr;
+  }
+  if (!Listen(system, host) || !Listen(system, socket.c_str())) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
+  // PAPPL registers its built-in device schemes (file, socket, usb, ...) on
+  // the first device call; until then a new printer's device is refused.
+  papplDeviceIsSupported("socket://127.0.0.1");
+  papplSystemSetFooterHTML(system, kFooterHtml);
+  papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
+  AddPdfFilter(system);
+  papplSystemLoadState(system, paths.stateFile.c_str());
+  papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
+                             const_cast<char*>(paths.stateFile.c_str()));
+  return system;
+}
+
+}  // namespace kav::app

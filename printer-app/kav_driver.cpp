@@ -1,0 +1,350 @@
+#include "kav_driver.h"
+
+#include <chrono>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "band_assembly.h"
+#include "host/plugin_library.h"
+#include "host/render_session.h"
+#include "kavhost/device_setup.h"
+#include "kavhost/printer_description.h"
+
+namespace kav::app {
+namespace {
+
+// Rows of each band handed to the plug-in, as `kavhost print` sends them.
+constexpr uint32_t kBandHeight = 128;
+// The printable area of the built-in description keeps a sixth of an inch
+// (dpi / 6 pixels) on every side. In hundredths of a millimetre this is
+// rounded up, so PAPPL's own count of the margin in pixels comes to dpi / 6.
+constexpr int kMarginHundredths = 424;
+// Resolutions the device mode may carry (as `kavhost print --dpi`).
+constexpr unsigned kMinDpi = 50;
+constexpr unsigned kMaxDpi = 4800;
+
+// The sheets of the family: ISO, JIS B and North American sizes, the six
+// sheets that have a size command of their own, and custom sizes between the
+// smallest and the largest of those.
+constexpr const char* kMedia[] = {
+    "iso_a3_297x420mm",           "iso_a4_210x297mm",     "iso_a5_148x210mm",      "jis_b4_257x364mm",
+    "jis_b5_182x257mm",           "na_letter_8.5x11in",   "na_legal_8.5x14in",     "om_long-a3_297x900mm",
+    "om_long-a3-1200_297x1200mm", "om_long-a4_210x900mm", "iso_c6_114x162mm",      "om_card_98x148mm",
+    "jpn_chou3_120x235mm",        "custom_min_98x148mm",  "custom_max_297x1200mm",
+};
+
+// Every byte the plug-in spools goes to the printer's device; the first
+// failed write is remembered and ends the page.
+struct DeviceSink final : host::SpoolSink {
+  void Write(const uint8_t* bytes, size_t size) override {
+    if (!writeFailed && papplDeviceWrite(device, bytes, size) < 0) writeFailed = true;
+  }
+
+  pappl_device_t* device = nullptr;
+  bool writeFailed = false;
+};
+
+struct JobState {
+  host::RenderSession session;
+  DeviceSink output;
+  std::optional<tools::DeviceSettings> enabled;  // the device as last enabled
+  std::unique_ptr<BandAssembler> page;
+  uint32_t callbackId = 0;
+  unsigned pages = 0;      // pages started
+  unsigned pageLines = 0;  // lines the page's header promises
+  unsigned linesSeen = 0;
+  std::chrono::steady_clock::duration inPlugin{};  // time spent in the plug-in's calls
+};
+
+JobState* StateOf(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
+
+// Logs the failure on the job, makes it the job's message and answers false.
+bool Fail(pappl_job_t* job, const std::string& message) {
+  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
+  papplJobSetMessage(job, "%s", message.c_str());
+  return false;
+}
+
+tools::ColorMode ModeOf(pappl_color_mode_t mode) {
+  switch (mode) {
+    case PAPPL_COLOR_MODE_BI_LEVEL:
+      return tools::ColorMode::kMono;
+    case PAPPL_COLOR_MODE_MONOCHROME:
+    case PAPPL_COLOR_MODE_AUTO_MONOCHROME:
+    case PAPPL_COLOR_MODE_PROCESS_MONOCHROME:
+      return tools::ColorMode::kGray;
+    default:
+      return tools::ColorMode::kColor;
+  }
+}
+
+// The pixel layout of the page's lines. Raster documents keep the client's
+// own header, so every layout a client may send with 8-bit samples is taken.
+std::optional<LineFormat> LineFormatOf(const cups_page_header2_t& header) {
+  switch (header.cupsColorSpace) {
+    case CUPS_CSPACE_K:
+      if (header.cupsBitsPerPixel == 1) return LineFormat::kBlack1;
+      if (header.cupsBitsPerPixel == 8) return LineFormat::kBlack8;
+      return {};
+    case CUPS_CSPACE_W:
+    case CUPS_CSPACE_SW:
+      if (header.cupsBitsPerPixel == 8) return LineFormat::kGray8;
+      return {};
+    case CUPS_CSPACE_RGB:
+    case CUPS_CSPACE_SRGB:
+    case CUPS_CSPACE_ADOBERGB:
+      if (header.cupsBitsPerPixel == 24) return LineFormat::kRgb24;
+      return {};
+    default:
+      return {};
+  }
+}
+
+// A sheet of `pixels` at `dpi` in tenths of a millimetre, rounded.
+int TenthsOf(unsigned pixels, unsigned dpi) { return static_cast<int>((uint64_t{pixels} * 254 + dpi / 2) / dpi); }
+
+// The device settings of a page: its resolution and sheet come from the
+// page's own header (a raster document may differ from what the job asked),
+// the colour mode from the job. PAPPL has already turned the page for the
+// orientation asked, so the device is always portrait.
+std::optional<tools::DeviceSettings> SettingsOf(const cups_page_header2_t& header, pappl_color_mode_t colorMode,
+                                                std::string& error) {
+  const unsigned dpi = header.HWResolution[0];
+  if (dpi != header.HWResolution[1]) {
+    error = "Pages of unequal resolutions across and down (" + std::to_string(header.HWResolution[0]) + "x" +
+            std::to_string(header.HWResolution[1]) + " dpi) are not supported.";
+    return {};
+  }
+  if (dpi < kMinDpi || dpi > kMaxDpi) {
+    error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside 50 to 4800 dpi.";
+    return {};
+  }
+  const std::string size = std::to_string(TenthsOf(header.cupsWidth, dpi) / 10) + "." +
+                           std::to_string(TenthsOf(header.cupsWidth, dpi) % 10) + "x" +
+                           std::to_string(TenthsOf(header.cupsHeight, dpi) / 10) + "." +
+                           std::to_string(TenthsOf(header.cupsHeight, dpi) % 10);
+  const auto paper = tools::ParsePaper(size, error);
+  if (!paper) return {};
+  return tools::DeviceSettings{ModeOf(colorMode), *paper, dpi, false, false};
+}
+
+bool SameSettings(const tools::DeviceSettings& a, const tools::DeviceSettings& b) {
+  return a.mode == b.mode && a.dpi == b.dpi && a.paper.widthTenths == b.paper.widthTenths &&
+         a.paper.lengthTenths == b.paper.lengthTenths;
+}
+
+// Sends the commands and checks that every byte reached the device.
+bool SendCommands(pappl_job_t* job, JobState& state, const std::vector<uint32_t>& ids) {
+  for (uint32_t id : ids) {
+    const auto start = std::chrono::steady_clock::now();
+    const HRESULT hr = state.session.Command(id);
+    state.inPlugin += std::chrono::steady_clock::now() - start;
+    if (FAILED(hr)) return Fail(job, "The render plug-in refused command " + std::to_string(id) + ".");
+    if (state.output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
+  }
+  return true;
+}
+
+bool SendBand(pappl_job_t* job, JobState& state, tools::HostBand& band, uint32_t top) {
+  if (papplJobIsCanceled(job)) return false;
+  IPPARAMS params{};
+  params.dwSize = sizeof(IPPARAMS);
+  params.ptOffset = {0, static_cast<LONG>(top)};
+  params.bBanding = TRUE;
+  params.bBlankBand = band.blank ? TRUE : FALSE;
+  const auto start = std::chrono::steady_clock::now();
+  const host::BandResult result = state.session.Band(state.callbackId, band.header, band.bits.data(), params);
+  state.inPlugin += std::chrono::steady_clock::now() - start;
+  if (FAILED(result.hr))
+    return Fail(job, "The render plug-in could not process the band at row " + std::to_string(top) + ".");
+  if (state.output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
+  return true;
+}
+
+// Enables a device for the page unless the one enabled already fits it.
+bool EnableDeviceFor(pappl_job_t* job, JobState& state, const tools::DeviceSettings& settings,
+                     const tools::PageLayout& layout) {
+  if (state.enabled && SameSettings(*state.enabled, settings)) return true;
+  tools::SetUpDevice(state.session, settings, layout);
+  if (FAILED(state.session.EnableDevice())) {
+    state.enabled.reset();
+    return Fail(job, "The render plug-in could not enable the device.");
+  }
+  state.enabled = settings;
+  return true;
+}
+
+bool RStartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return StartKavJob(job, device); }
+
+bool RStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+  return StartKavPage(job, options->header, options->print_color_mode);
+}
+
+bool RWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
+  return WriteKavLine(job, y, line);
+}
+
+bool REndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) { return EndKavPage(job); }
+
+bool REndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) { return EndKavJob(job); }
+
+// The printers have no panel, light or speaker the driver can reach:
+// Identify-Printer "displays" its message in the server's log, where the
+// web interface shows it.
+void Identify(pappl_printer_t* printer, pappl_identify_actions_t, const char* message) {
+  papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: %s", message != nullptr ? message : "");
+}
+
+// Printer attributes IPP Everywhere asks for that PAPPL 1.3.1 does not make.
+// The device is written to, never read, so the supply level is unknown.
+ipp_t* ExtraAttributes() {
+  ipp_t* attributes = ippNew();
+  ippAddBoolean(attributes, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
+  static const char kSupply[] =
+      "index=1;class=supplyThatIsConsumed;type=other;unit=percent;maxcapacity=100;level=-2;colorantname=unknown;";
+  ippAddOctetString(attributes, IPP_TAG_PRINTER, "printer-supply", kSupply, sizeof kSupply - 1);
+  ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-supply-description", nullptr,
+               "Marking supplies (level not reported)");
+  return attributes;
+}
+
+void SetDefaultMedia(pappl_pr_driver_data_t* data) {
+  pappl_media_col_t& media = data->media_ready[0];
+  std::strncpy(media.size_name, "iso_a4_210x297mm", sizeof media.size_name - 1);
+  std::strncpy(media.source, data->source[0], sizeof media.source - 1);
+  std::strncpy(media.type, data->type[0], sizeof media.type - 1);
+  media.size_width = 21000;
+  media.size_length = 29700;
+  media.left_margin = media.right_margin = media.top_margin = media.bottom_margin = kMarginHundredths;
+  data->media_default = media;
+}
+
+}  // namespace
+
+bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
+  auto state = std::make_unique<JobState>();
+  std::string error;
+  if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
+    return Fail(job, "Unable to load the render plug-in: " + error);
+  }
+  state->output.device = device;
+  state->session.helper().SetSink(&state->output);
+  papplJobSetData(job, state.release());
+  return true;
+}
+
+bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_color_mode_t colorMode) {
+  JobState* state = StateOf(job);
+  if (state == nullptr) return Fail(job, "The job was not started.");
+  std::string error;
+  const auto format = LineFormatOf(header);
+  if (!format) {
+    return Fail(job, "Unsupported raster: color space " + std::to_string(header.cupsColorSpace) + " at " +
+                         std::to_string(header.cupsBitsPerPixel) + " bits per pixel.");
+  }
+  // Automatic colour prints a page without colour samples in gray.
+  const bool grayPage = *format != LineFormat::kRgb24;
+  const auto settings = SettingsOf(header,
+                                   colorMode == PAPPL_COLOR_MODE_AUTO && grayPage
+                                       ? static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_MONOCHROME)
+                                       : colorMode,
+                                   error);
+  if (!settings) return Fail(job, error);
+  const auto layout = tools::ComputeLayout(settings->paper, settings->dpi, false, error);
+  if (!layout) return Fail(job, error);
+  if (header.cupsBytesPerLine < LineBytes(*format, header.cupsWidth)) {
+    return Fail(job, "The raster header's line length is too short for its width.");
+  }
+  if (!EnableDeviceFor(job, *state, *settings, *layout)) return false;
+  state->callbackId = tools::FormatOf(settings->mode).callbackId;
+  ++state->pages;
+  state->pageLines = header.cupsHeight;
+  state->linesSeen = 0;
+  state->page =
+      std::make_unique<BandAssembler>(*layout, settings->mode, settings->dpi, *format, header.cupsWidth, kBandHeight);
+  return SendCommands(job, *state, tools::PageStartCommands(settings->paper));
+}
+
+bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
+  JobState* state = StateOf(job);
+  if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
+  ++state->linesSeen;
+  return state->page->AddLine(
+      y, line, [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
+}
+
+bool EndKavPage(pappl_job_t* job) {
+  JobState* state = StateOf(job);
+  if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
+  // PAPPL ends the page of a raster document cut short as if it were whole.
+  if (state->linesSeen < state->pageLines) {
+    state->page.reset();
+    return Fail(job, "The document ends inside page " + std::to_string(state->pages) + " (after " +
+                         std::to_string(state->linesSeen) + " of " + std::to_string(state->pageLines) + " lines).");
+  }
+  const bool done = state->page->Finish(
+      [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
+  state->page.reset();
+  return done && SendCommands(job, *state, tools::PageEndCommands());
+}
+
+bool EndKavJob(pappl_job_t* job) {
+  std::unique_ptr<JobState> state(StateOf(job));
+  papplJobSetData(job, nullptr);
+  if (!state) return true;
+  state->session.DisableDevice();
+  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%u pages, %.3f seconds inside the render plug-in.", state->pages,
+              std::chrono::duration<double>(state->inPlugin).count());
+  if (state->output.writeFailed) return Fail(job, "Unable to send the job to the printer.");
+  return true;
+}
+
+bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
+                   ipp_t** attributes, void*) {
+  if (driverName == nullptr || std::strcmp(driverName, kDriverName) != 0) return false;
+  if (attributes != nullptr) *attributes = ExtraAttributes();
+  data->rstartjob_cb = RStartJob;
+  data->rstartpage_cb = RStartPage;
+  data->rwriteline_cb = RWriteLine;
+  data->rendpage_cb = REndPage;
+  data->rendjob_cb = REndJob;
+  std::strncpy(data->make_and_model, kDriverDescription, sizeof data->make_and_model - 1);
+  data->ppm = 20;
+  data->ppm_color = 20;
+  data->kind = PAPPL_KIND_DOCUMENT;
+  data->identify_cb = Identify;
+  data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
+  data->quality_default = IPP_QUALITY_NORMAL;
+  data->num_resolution = 2;
+  data->x_resolution[0] = data->y_resolution[0] = 300;
+  data->x_resolution[1] = data->y_resolution[1] = 600;
+  data->x_default = data->y_default = 600;
+  // 8-bit gray and colour only: bi-level pages arrive as gray and are
+  // dithered with the description's own pattern, as `kavhost print` does.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8 | PAPPL_PWG_RASTER_TYPE_SRGB_8;
+  data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR |
+                                                          PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL);
+  data->color_default = PAPPL_COLOR_MODE_AUTO;
+  data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+  data->sides_default = PAPPL_SIDES_ONE_SIDED;
+  data->left_right = kMarginHundredths;
+  data->bottom_top = kMarginHundredths;
+  data->num_media = static_cast<int>(std::size(kMedia));
+  for (int i = 0; i < data->num_media; ++i) data->media[i] = kMedia[i];
+  data->num_source = 1;
+  data->source[0] = "main";
+  data->num_type = 1;
+  data->type[0] = "stationery";
+  SetDefaultMedia(data);
+  return true;
+}
+
+}  // namespace kav::app

@@ -1,0 +1,28 @@
+// The one driver of the printer family: the render plug-in, reached through
+// the host library as the tools reach it.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace kav::app {
+
+inline constexpr char kDriverName[] = "kav_page";
+inline constexpr char kDriverDescription[] = "KAV page printer";
+
+// Fills the driver data of a printer: resolutions, media, colour modes,
+// margins and the raster callbacks.
+bool KavDriverInit(pappl_system_t* system, const char* driverName, const char* deviceUri, const char* deviceId,
+                   pappl_pr_driver_data_t* data, ipp_t** attributes, void* context);
+
+// The driver's job and page steps, for the raster callbacks and for the
+// document filters that read raster headers themselves. Every failure is
+// logged on the job, made its message, and answered false; EndKavJob frees
+// what StartKavJob made and is called on every path once StartKavJob succeeded.
+bool StartKavJob(pappl_job_t* job, pappl_device_t* device);
+// `header` describes the lines that follow exactly (width, type, resolution).
+bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_color_mode_t colorMode);
+bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line);
+bool EndKavPage(pappl_job_t* job);
+bool EndKavJob(pappl_job_t* job);
+
+}  // namespace kav::app

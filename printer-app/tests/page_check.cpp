@@ -1,0 +1,209 @@
+// Compares a page decoded from a job (kavjob decode) with the document as
+// Ghostscript renders it at the same resolution: the decoded page must be
+// the sheet's size in device pixels, hold the printable area of the
+// reference at its top-left corner in the colour mode's form, and be paper
+// white elsewhere. A reference named *.pwg is read as PWG raster. Exact by default; with --psnr, the printable area
+// must come within that many decibels (JPEG records); with --blocks N as well, the PSNR is taken over the means of N x
+// N blocks, as a dithered page from a lossy document is seen.
+//
+//   page_check DECODED REFERENCE --mode mono|gray|color --dpi N --paper SIZE [--psnr DB [--blocks N]]
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "kavhost/band_builder.h"
+#include "kavhost/printer_description.h"
+#include "support/arguments.h"
+#include "support/image.h"
+
+namespace {
+
+using kav::tools::ColorMode;
+using kav::tools::Image;
+
+struct Expected {
+  uint8_t rgb[3];
+};
+
+// The reference pixel as the printer is to mark it in `mode`.
+Expected ExpectedAt(const Image& reference, ColorMode mode, uint32_t rx, uint32_t ry, uint32_t x, uint32_t y) {
+  const uint8_t* p = reference.Row(ry) + static_cast<size_t>(rx) * 3;
+  if (mode == ColorMode::kColor) return {{p[0], p[1], p[2]}};
+  uint8_t level = kav::tools::Luma(p[0], p[1], p[2]);
+  if (mode == ColorMode::kMono) level = kav::tools::InkAt(level, x, y) ? 0 : 255;
+  return {{level, level, level}};
+}
+
+struct Comparison {
+  uint64_t differing = 0;
+  double squaredError = 0;
+  uint64_t samples = 0;
+  std::string first;
+};
+
+void Compare(const uint8_t* got, const Expected& want, uint32_t x, uint32_t y, Comparison& result) {
+  bool same = true;
+  for (int c = 0; c < 3; ++c) {
+    const double d = double(got[c]) - double(want.rgb[c]);
+    result.squaredError += d * d;
+    same = same && d == 0;
+  }
+  result.samples += 3;
+  if (same) return;
+  if (result.differing++ == 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, "first difference at %u,%u: got %u %u %u (expected %u %u %u)", x, y, got[0],
+                  got[1], got[2], want.rgb[0], want.rgb[1], want.rgb[2]);
+    result.first = text;
+  }
+}
+
+// PSNR of the means of `block` x `block` squares of the two pictures.
+double BlockPsnr(const std::vector<double>& got, const std::vector<double>& want, uint32_t width, uint32_t height,
+                 uint32_t block) {
+  double squared = 0;
+  uint64_t count = 0;
+  for (uint32_t by = 0; by + block <= height; by += block) {
+    for (uint32_t bx = 0; bx + block <= width; bx += block) {
+      double a = 0;
+      double b = 0;
+      for (uint32_t y = by; y < by + block; ++y) {
+        for (uint32_t x = bx; x < bx + block; ++x) {
+          a += got[size_t{y} * width + x];
+          b += want[size_t{y} * width + x];
+        }
+      }
+      const double d = (a - b) / (block * block);
+      squared += d * d;
+      ++count;
+    }
+  }
+  return count == 0 || squared == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / (squared / double(count)));
+}
+
+// The first page of a PWG raster file (8-bit gray or colour), the document
+// itself as the reference of raster jobs.
+bool ReadPwgPage(const std::string& path, Image& image, std::string& error) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) {
+    error = "cannot open " + path;
+    return false;
+  }
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_page_header2_t header;
+  bool ok = raster != nullptr && cupsRasterReadHeader2(raster, &header) != 0 && header.cupsBitsPerColor == 8 &&
+            (header.cupsNumColors == 1 || header.cupsNumColors == 3) &&
+            kav::tools::CheckImageSize(header.cupsWidth, header.cupsHeight, header.cupsNumColors, error);
+  if (ok) {
+    image = Image(header.cupsWidth, header.cupsHeight, header.cupsNumColors);
+    for (uint32_t y = 0; ok && y < image.height; ++y) {
+      ok = cupsRasterReadPixels(raster, image.Row(y), static_cast<unsigned>(image.RowBytes())) == image.RowBytes();
+    }
+  }
+  if (!ok && error.empty()) error = path + " is no 8-bit gray or colour PWG raster page";
+  if (raster != nullptr) cupsRasterClose(raster);
+  close(fd);
+  return ok;
+}
+
+bool ReadReference(const std::string& path, Image& image, std::string& error) {
+  const bool pwg = path.size() > 4 && path.compare(path.size() - 4, 4, ".pwg") == 0;
+  return pwg ? ReadPwgPage(path, image, error) : kav::tools::ReadImageFile(path, image, error);
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "page_check: " << message << "\n";
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  kav::tools::ParsedArguments parsed;
+  std::string error;
+  if (!kav::tools::ParseArguments(args, {{"--mode", "--dpi", "--paper", "--psnr", "--blocks"}, {}}, parsed, error) ||
+      parsed.positional.size() != 2 ||
+      parsed.values.count("--mode") + parsed.values.count("--dpi") + parsed.values.count("--paper") != 3) {
+    return Fail(error.empty() ? "usage: page_check DECODED REFERENCE --mode M --dpi N --paper SIZE [--psnr DB]"
+                              : error);
+  }
+  const auto mode = kav::tools::ParseMode(parsed.values["--mode"]);
+  const auto dpi = kav::tools::ParseWholeNumber(parsed.values["--dpi"], 50, 4800);
+  const auto paper = kav::tools::ParsePaper(parsed.values["--paper"], error);
+  if (!mode || !dpi || !paper) return Fail(error.empty() ? "bad --mode or --dpi" : error);
+  const auto layout = kav::tools::ComputeLayout(*paper, static_cast<uint32_t>(*dpi), false, error);
+  if (!layout) return Fail(error);
+  Image decoded;
+  Image reference;
+  if (!kav::tools::ReadImageFile(parsed.positional[0], decoded, error) ||
+      !ReadReference(parsed.positional[1], reference, error)) {
+    return Fail(error);
+  }
+  decoded = kav::tools::ConvertChannels(decoded, 3);
+  reference = kav::tools::ConvertChannels(reference, 3);
+  if (decoded.width != layout->sheetWidth || decoded.height != layout->sheetLength) {
+    return Fail("decoded page is " + std::to_string(decoded.width) + "x" + std::to_string(decoded.height) +
+                ", the sheet " + std::to_string(layout->sheetWidth) + "x" + std::to_string(layout->sheetLength));
+  }
+  if (reference.width < layout->offsetX + layout->surfaceWidth ||
+      reference.height < layout->offsetY + layout->surfaceHeight) {
+    return Fail("reference " + std::to_string(reference.width) + "x" + std::to_string(reference.height) +
+                " does not cover the printable area");
+  }
+  uint32_t block = 0;
+  if (parsed.values.count("--blocks") != 0) {
+    const auto number = kav::tools::ParseWholeNumber(parsed.values["--blocks"], 1, 64);
+    if (!number) return Fail("--blocks must be 1 to 64");
+    block = static_cast<uint32_t>(*number);
+  }
+  // Gray levels of the printable area, for block means.
+  std::vector<double> gotLevels;
+  std::vector<double> wantLevels;
+  if (block != 0) {
+    gotLevels.resize(size_t{layout->surfaceWidth} * layout->surfaceHeight);
+    wantLevels.resize(gotLevels.size());
+  }
+  Comparison area;
+  Comparison margins;
+  const Expected white{{255, 255, 255}};
+  const Expected black{{0, 0, 0}};
+  // 1-bit records are whole 32-pixel units wide and the plug-in sends the
+  // added pixels as ink: a stripe just right of the printable area.
+  const uint32_t inkedTo = *mode == ColorMode::kMono ? (layout->surfaceWidth + 31) / 32 * 32 : layout->surfaceWidth;
+  for (uint32_t y = 0; y < decoded.height; ++y) {
+    for (uint32_t x = 0; x < decoded.width; ++x) {
+      const uint8_t* got = decoded.Row(y) + static_cast<size_t>(x) * 3;
+      if (x < layout->surfaceWidth && y < layout->surfaceHeight) {
+        const Expected want = ExpectedAt(reference, *mode, x + layout->offsetX, y + layout->offsetY, x, y);
+        Compare(got, want, x, y, area);
+        if (block != 0) {
+          gotLevels[size_t{y} * layout->surfaceWidth + x] = kav::tools::Luma(got[0], got[1], got[2]);
+          wantLevels[size_t{y} * layout->surfaceWidth + x] = kav::tools::Luma(want.rgb[0], want.rgb[1], want.rgb[2]);
+        }
+      } else {
+        Compare(got, x < inkedTo && y < layout->surfaceHeight ? black : white, x, y, margins);
+      }
+    }
+  }
+  if (margins.differing != 0) return Fail("ink outside the printable area; " + margins.first);
+  const double mse = area.squaredError / double(area.samples);
+  const double psnr = block != 0 ? BlockPsnr(gotLevels, wantLevels, layout->surfaceWidth, layout->surfaceHeight, block)
+                      : mse == 0 ? INFINITY
+                                 : 10 * std::log10(255.0 * 255.0 / mse);
+  std::cout << "printable area " << layout->surfaceWidth << "x" << layout->surfaceHeight << ": " << area.differing
+            << " pixels differ, PSNR " << psnr << " dB" << (block != 0 ? " over blocks" : "") << "\n";
+  if (parsed.values.count("--psnr") != 0) {
+    const double minimum = std::stod(parsed.values["--psnr"]);
+    if (psnr < minimum) return Fail("PSNR " + std::to_string(psnr) + " dB below " + parsed.values["--psnr"]);
+    return 0;
+  }
+  if (area.differing != 0) return Fail(std::to_string(area.differing) + " pixels differ; " + area.first);
+  return 0;
+}

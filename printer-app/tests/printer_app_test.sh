@@ -1,0 +1,414 @@
+#!/bin/bash
+# Drives kav-printer-app as a user does: a server on loopback with a private
+# state folder, printers with file:// devices, jobs sent with ipptool; every
+# job's bytes are decoded with kavjob and compared with Ghostscript's
+# rendering of the same page (page_check).
+#
+#   printer_app_test.sh GROUP BINARY_DIR DATA_DIR
+set -u
+GROUP=$1
+BIN=$2
+DATA=$3
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/kav-printer-app-test.XXXXXX")
+# shellcheck source=app_test_lib.sh
+source "$(dirname "$0")/app_test_lib.sh"
+
+# The three documents in the three colour modes at 300 and 600 dpi, on A5.
+group_jobs() {
+  start_server
+  add_printer p1
+  local dpi mode ipp_mode kind
+  for dpi in 300 600; do
+    render ppmraw "$dpi" 1480 2100 "$WORK/ref-color.ppm"
+    render pgmraw "$dpi" 1480 2100 "$WORK/ref-gray.pgm"
+    render png16m "$dpi" 1480 2100 "$WORK/color.png"
+    render pnggray "$dpi" 1480 2100 "$WORK/gray.png"
+    render jpeg "$dpi" 1480 2100 "$WORK/color.jpg" -dJPEGQ=95
+    render jpeggray "$dpi" 1480 2100 "$WORK/gray.jpg" -dJPEGQ=95
+    render pwgraster "$dpi" 1480 2100 "$WORK/color.pwg" -dcupsColorSpace=19 -dcupsBitsPerColor=8
+    render pwgraster "$dpi" 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+    for mode in color gray mono; do
+      case $mode in
+        color) ipp_mode=color kind=color ;;
+        gray) ipp_mode=monochrome kind=gray ;;
+        mono) ipp_mode=bi-level kind=gray ;;
+      esac
+      for doc in png:image/png jpg:image/jpeg pwg:image/pwg-raster; do
+        local ext=${doc%%:*} format=${doc#*:}
+        local label="$ext $mode ${dpi}dpi"
+        # Ghostscript's raster devices manage colour their own way: a PWG
+        # job is compared with the PWG page itself.
+        local ref="$WORK/ref-$kind.ppm"
+        [ "$kind" = gray ] && ref="$WORK/ref-gray.pgm"
+        [ "$ext" = pwg ] && ref="$WORK/$kind.pwg"
+        print_job p1 "$WORK/$kind.$ext" "$format" "$ipp_mode" "$dpi" iso_a5_148x210mm 1
+        expect_completed "$label"
+        # Bands of the row codec are exact where the raster is the same (PWG
+        # pages pass unchanged; PAPPL's image path moves a few gray levels
+        # by one); JPEG records are held to a PSNR.
+        if [ "$mode" = mono ] && [ "$ext" = pwg ]; then
+          check_job p1 "$label" "$mode" "$dpi" A5 "$ref"
+        elif [ "$mode" = mono ]; then
+          check_job p1 "$label" "$mode" "$dpi" A5 "$ref" --psnr 40 --blocks 8
+        elif [ "$mode" = gray ]; then
+          check_job p1 "$label" "$mode" "$dpi" A5 "$ref" --psnr 45
+        else
+          check_job p1 "$label" "$mode" "$dpi" A5 "$ref" --psnr 32
+        fi
+      done
+    done
+  done
+}
+
+# A PDF made here from the test page, through the server's Ghostscript
+# filter, in the three colour modes at 300 and 600 dpi; then two copies and
+# the PostScript page itself. Nothing may stay in the spool.
+group_pdf() {
+  start_server
+  add_printer p1
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dSheetW=419.53 -dSheetH=595.28 -sOutputFile="$WORK/page.pdf" \
+    "$DATA/page.ps" >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  local dpi
+  for dpi in 300 600; do
+    # Ghostscript's PWG device manages colour its own way: its own pages are the reference.
+    render_pdf pwgraster "$dpi" "$WORK/ref-color.pwg" -dcupsColorSpace=19 -dcupsBitsPerColor=8
+    render_pdf pwgraster "$dpi" "$WORK/ref-gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+    print_job p1 "$WORK/page.pdf" application/pdf color "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf color ${dpi}dpi"
+    check_job p1 "pdf color ${dpi}dpi" color "$dpi" A5 "$WORK/ref-color.pwg" --psnr 32
+    print_job p1 "$WORK/page.pdf" application/pdf monochrome "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf gray ${dpi}dpi"
+    check_job p1 "pdf gray ${dpi}dpi" gray "$dpi" A5 "$WORK/ref-gray.pwg" --psnr 45
+    print_job p1 "$WORK/page.pdf" application/pdf bi-level "$dpi" iso_a5_148x210mm 1
+    expect_completed "pdf mono ${dpi}dpi"
+    check_job p1 "pdf mono ${dpi}dpi" mono "$dpi" A5 "$WORK/ref-gray.pwg"
+  done
+  print_job p1 "$WORK/page.pdf" application/pdf bi-level 300 iso_a5_148x210mm 2
+  expect_completed "pdf two copies"
+  "$BIN/kavjob" decode "$(device_file p1)" -o "$WORK/copies.png" >/dev/null || fail "two copies: cannot decode"
+  [ -f "$WORK/copies-2.png" ] && [ ! -f "$WORK/copies-3.png" ] || fail "two copies: not two pages"
+  cmp -s "$WORK/copies.png" "$WORK/copies-2.png" || fail "two copies: the pages differ"
+  echo "ok: pdf two copies"
+  render pwgraster 300 1480 2100 "$WORK/ps-ref.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  print_job p1 "$DATA/page.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+  expect_completed "postscript"
+  check_job p1 "postscript mono 300dpi" mono 300 A5 "$WORK/ps-ref.pwg"
+  [ -z "$(ls "$WORK/state/spool")" ] || fail "files left in the spool: $(ls "$WORK/state/spool")"
+}
+
+# Document data left in the spool (the *.ipp files are the jobs' history).
+spool_documents() { find "$WORK/state/spool" -type f ! -name '*.ipp' | sed 's|.*/||'; }
+
+# expect_ended STATE MESSAGE_PATTERN LABEL: the last job's end, its message,
+# an empty spool, and a good job printing right after it.
+expect_ended() {
+  local state message
+  state=$(job_state)
+  message=$(job_message)
+  [ "$state" = "$1" ] || { cat "$WORK/ipptool.out"; fail "$3: job ended $state, not $1"; }
+  [[ $message =~ $2 ]] || fail "$3: job-state-message \"$message\" does not match \"$2\""
+  [ -z "$(spool_documents)" ] || fail "$3: left in the spool: $(spool_documents)"
+  echo "ok: $3 ($state: $message)"
+  print_job p1 "$WORK/gray.pwg" image/pwg-raster bi-level 300 iso_a5_148x210mm 1
+  expect_completed "job after $3"
+  check_job p1 "job after $3" mono 300 A5 "$WORK/gray.pwg"
+}
+
+# The first line of the server's answer to GET PATH.
+http_status() {
+  local answer
+  exec 3<>"/dev/tcp/127.0.0.1/$PORT" || return 1
+  printf 'GET %s HTTP/1.0\r\nHost: localhost:%s\r\n\r\n' "$1" "$PORT" >&3
+  answer=$(timeout 10 head -n 1 <&3)
+  exec 3<&-
+  echo "${answer%$'\r'}"
+}
+
+# Bad documents and a cancelled job: each ends as it should, with a clear
+# message, nothing in the spool, and the server prints the next job. Before
+# them: the web pages answer, and a second server on the same port refuses
+# to start rather than serve its domain socket alone.
+group_bad() {
+  start_server
+  add_printer p1
+  local page
+  for page in / /p1 /p1/media; do
+    [[ $(http_status "$page") == *" 200 "* ]] || fail "web page $page: $(http_status "$page")"
+  done
+  echo "ok: web pages answer"
+  local rc=0
+  timeout 20 "$BIN/kav-printer-app" server -o state-directory="$WORK/state2" -o server-port="$PORT" \
+    -o domain-socket="$WORK/app2.sock" >"$WORK/second.out" 2>&1 || rc=$?
+  [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] && grep -q "cannot listen" "$WORK/second.out" ||
+    fail "a second server on port $PORT did not refuse to start (exit $rc): $(cat "$WORK/second.out")"
+  echo "ok: a taken port stops the server: $(cat "$WORK/second.out")"
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  head -c "$(($(stat -c %s "$WORK/gray.pwg") / 2))" "$WORK/gray.pwg" >"$WORK/cut.pwg"
+  # PAPPL waits a minute for the rest of a streamed raster document before
+  # it ends the page; ipptool gives up sooner, the job is then looked up.
+  ipptool -T 5 -t -f "$WORK/cut.pwg" -d format=image/pwg-raster -d mode=bi-level -d dpi=300dpi \
+    -d media=iso_a5_148x210mm -d copies=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/print-job.test" \
+    >/dev/null 2>&1
+  ipptool -T 90 -t -d job=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_ended aborted "ends inside page 1" "truncated PWG"
+
+  render jpeg 50 1480 2100 "$WORK/small.jpg"
+  # The frame header of a JPEG claiming 65000 x 65000 pixels.
+  python3 - "$WORK/small.jpg" "$WORK/huge.jpg" <<'PY' || fail "cannot make the large JPEG"
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+i = 2
+while data[i + 1] not in (0xC0, 0xC1, 0xC2):
+    i += 2 + int.from_bytes(data[i + 2:i + 4], "big")
+data[i + 5:i + 9] = (65000).to_bytes(2, "big") * 2
+open(sys.argv[2], "wb").write(data)
+PY
+  print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
+  expect_ended aborted "." "JPEG claiming 65000 x 65000 pixels"
+
+  head -c 20000 /dev/urandom | sed '1s/^/%PDF-1.4\n/' >"$WORK/garbage.pdf"
+  print_job p1 "$WORK/garbage.pdf" application/pdf color 300 iso_a5_148x210mm 1
+  expect_ended aborted "Ghostscript could not read the document" "garbage PDF"
+
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  rm -f "$WORK/out-p1"/*
+  ipptool -T 60 -t -f "$WORK/page.pdf" -d format=application/pdf -d copies=50 "ipp://localhost:$PORT/ipp/print/p1" \
+    "$DATA/cancel-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_ended canceled "." "job cancelled while printing"
+}
+
+# Two printers printing at the same time through the one loaded render
+# library: each job byte-identical to the same job printed alone.
+group_two() {
+  start_server
+  add_printer p1
+  add_printer p2
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  local mode
+  for mode in color monochrome bi-level; do
+    print_job p1 "$WORK/page.pdf" application/pdf "$mode" 600 iso_a4_210x297mm 3
+    expect_completed "$mode alone"
+    cp "$(device_file p1)" "$WORK/alone.prn"
+    rm -f "$WORK/out-p1"/* "$WORK/out-p2"/*
+    local printer pids=()
+    for printer in p1 p2; do
+      ipptool -T 60 -t -f "$WORK/page.pdf" -d format=application/pdf -d mode="$mode" -d dpi=600dpi \
+        -d media=iso_a4_210x297mm -d copies=3 "ipp://localhost:$PORT/ipp/print/$printer" "$DATA/print-job.test" \
+        >"$WORK/ipptool-$printer.out" 2>&1 &
+      pids+=($!)
+    done
+    wait "${pids[@]}"
+    for printer in p1 p2; do
+      cp "$WORK/ipptool-$printer.out" "$WORK/ipptool.out"
+      expect_completed "$mode on $printer beside the other"
+      cmp "$WORK/alone.prn" "$(device_file "$printer")" || fail "$mode: the job on $printer differs from the job alone"
+    done
+    echo "ok: $mode, two printers at once, each job as alone ($(stat -c %s "$WORK/alone.prn") bytes)"
+  done
+}
+
+# The sample documents CUPS's conformance suites print, made from the test
+# page, in $WORK/suite beside copies of the suites.
+make_suite_documents() {
+  local dir="$WORK/suite" dpi space size name
+  mkdir -p "$dir"
+  cp /usr/share/cups/ipptool/ipp-everywhere.test /usr/share/cups/ipptool/ipp-2.0.test \
+    /usr/share/cups/ipptool/ipp-1.1.test "$dir/" || fail "CUPS's test files are missing"
+  render jpeg 150 1016 1524 "$dir/color.jpg"
+  render jpeggray 150 1016 1524 "$dir/gray.jpg"
+  for size in a4:2100:2970 letter:2159:2794; do
+    IFS=: read -r name w h <<<"$size"
+    render pdfwrite 72 "$w" "$h" "$dir/document-$name.pdf"
+    render ps2write 72 "$w" "$h" "$dir/document-$name.ps"
+    for dpi in 300 600; do
+      for space in sgray-8:18 srgb-8:19; do
+        mkdir -p "$dir/pwg-raster-samples-${dpi}dpi/${space%%:*}"
+        local base="$dir/pwg-raster-samples-${dpi}dpi/${space%%:*}"
+        render pwgraster "$dpi" "$w" "$h" "$base/document-$name-${space%%:*}-${dpi}dpi.pwg" \
+          -dcupsColorSpace="${space#*:}" -dcupsBitsPerColor=8
+        cp "$base/document-$name-${space%%:*}-${dpi}dpi.pwg" "$base/onepage-$name-${space%%:*}-${dpi}dpi.pwg"
+        [ "$name" = a4 ] || continue
+        render pwgraster "$dpi" 1016 1524 "$base/color.jpg-4x6-${space%%:*}-${dpi}dpi.pwg" \
+          -dcupsColorSpace="${space#*:}" -dcupsBitsPerColor=8
+        cp "$base/color.jpg-4x6-${space%%:*}-${dpi}dpi.pwg" "$base/gray.jpg-4x6-${space%%:*}-${dpi}dpi.pwg"
+      done
+    done
+  done
+  # ipptool reads every named file before it runs a suite: the samples of
+  # resolutions and types the printer does not offer (their tests are
+  # skipped) are stood in for by one page.
+  local file
+  for file in $(sed -n 's/^[[:space:]]*FILE \([^$][^ ]*\)$/\1/p' "$dir"/*.test | sort -u); do
+    [ -f "$dir/$file" ] && continue
+    mkdir -p "$(dirname "$dir/$file")"
+    cp "$dir/pwg-raster-samples-300dpi/sgray-8/onepage-a4-sgray-8-300dpi.pwg" "$dir/$file"
+  done
+}
+
+# The failed tests of an ipptool report, one line each: the test's name, a
+# tab, and the attributes whose expectations failed (none when the request
+# itself failed).
+failed_tests() {
+  awk '
+    function flush() { if (name != "") print name "\t" attrs; name = "" }
+    /\[(PASS|FAIL|SKIP)\]$/ {
+      flush()
+      if ($0 ~ /\[FAIL\]$/) { name = $0; sub(/^ +/, "", name); sub(/ +\[FAIL\]$/, "", name); attrs = "" }
+      next
+    }
+    name != "" && /^ +EXPECTED: / { a = $2; attrs = attrs " " a }
+    name != "" && /^ +GOT: / { a = $2; sub(/=.*/, "", a); attrs = attrs " " a }
+    END { flush() }
+  ' "$1"
+}
+
+# run_suite SUITE [TEST_PATTERN=ATTRIBUTE...]...: the suite against printer
+# p1 (the suites that print a document of their choice get the A4 PDF),
+# counting [FAIL] lines. A failed test is allowed only when it matches a
+# pattern and every expectation it failed names one of that pattern's
+# attributes: what PAPPL 1.3.1 itself cannot answer.
+run_suite() {
+  local suite=$1
+  shift
+  (cd "$WORK/suite" && ipptool -T 30 -t -I -f document-a4.pdf "ipp://localhost:$PORT/ipp/print/p1" "$suite") >"$WORK/$suite.out" 2>&1
+  local failures passes unexpected=0 name attrs attr allowed exception
+  failures=$(grep -c '\[FAIL\]' "$WORK/$suite.out")
+  passes=$(grep -c '\[PASS\]' "$WORK/$suite.out")
+  while IFS=$'\t' read -r name attrs; do
+    allowed=no
+    for exception in "$@"; do
+      # shellcheck disable=SC2053
+      [[ $name == ${exception%%=*} ]] || continue
+      allowed=yes
+      [ -n "$attrs" ] || allowed=no
+      for attr in $attrs; do
+        [[ " ${exception#*=} " == *" $attr "* ]] || allowed=no
+      done
+    done
+    if [ "$allowed" = yes ]; then
+      echo "known PAPPL 1.3.1 failure in $suite: $name:$attrs"
+    else
+      echo "unexpected failure in $suite: $name:${attrs:- the request failed}"
+      unexpected=$((unexpected + 1))
+    fi
+  done < <(failed_tests "$WORK/$suite.out")
+  echo "$suite: $passes passed, $failures failed ($unexpected unexpected)"
+  [ "$unexpected" -eq 0 ] || { grep -A12 '\[FAIL\]' "$WORK/$suite.out" | head -150; fail "$suite"; }
+  [ "$passes" -gt 0 ] || fail "$suite: nothing passed"
+}
+
+group_conformance() {
+  start_server
+  add_printer p1
+  make_suite_documents
+  # What PAPPL 1.3.1 cannot answer: it has no overrides-supported, gives held
+  # jobs no job-state-reasons, and without TLS lists one printer URI but two
+  # URI security values.
+  local known=("PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes=overrides-supported"
+    "Print-Job with job-hold-until=job-state-reasons"
+    "RFC 8011 section 4.2.5: Get-Printer-Attributes Operation (default)=printer-uri-supported uri-security-supported")
+  run_suite ipp-everywhere.test "${known[@]}"
+  run_suite ipp-2.0.test "${known[@]}"
+}
+
+CUPSD_PID=
+stop_cupsd() {
+  [ -n "$CUPSD_PID" ] || return 0
+  kill "$CUPSD_PID" 2>/dev/null
+  wait "$CUPSD_PID" 2>/dev/null
+  CUPSD_PID=
+}
+
+# A private cupsd (own configuration folder, loopback port) with a queue made
+# by `lpadmin -m everywhere` pointing at the app; `lp` of a PDF reaches the
+# app and its job decodes right. CUPS's own PDF filters (cups-filters) are
+# not needed: the PDF is handed over as already prepared for printing, and
+# the everywhere queue passes it on to the app as application/pdf.
+group_cups() {
+  trap 'stop_cupsd; cleanup' EXIT
+  start_server
+  add_printer p1
+  local cups="$WORK/cups" cups_port user_lines=""
+  mkdir -p "$cups"/{spool,cache,state,log,tmp}
+  if [ "$(id -u)" = 0 ]; then
+    # cupsd will not run as root; its own user must reach the files.
+    user_lines=$'User lp\nGroup lp'
+    chmod 755 "$WORK"
+  fi
+  for _ in $(seq 20); do
+    cups_port=$((20000 + RANDOM % 30000))
+    [ "$cups_port" != "$PORT" ] || continue
+    cat >"$cups/cupsd.conf" <<CONF
+Listen 127.0.0.1:$cups_port
+LogLevel info
+WebInterface No
+Browsing Off
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow from 127.0.0.1
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow from 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+    cat >"$cups/cups-files.conf" <<CONF
+ServerRoot $cups
+RequestRoot $cups/spool
+CacheDir $cups/cache
+StateDir $cups/state
+TempDir $cups/tmp
+AccessLog $cups/log/access_log
+ErrorLog $cups/log/error_log
+PageLog $cups/log/page_log
+Sandboxing Relaxed
+$user_lines
+CONF
+    [ "$(id -u)" = 0 ] && chown -R lp:lp "$cups"
+    cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" >"$WORK/cupsd.out" 2>&1 &
+    CUPSD_PID=$!
+    for _ in $(seq 50); do
+      kill -0 "$CUPSD_PID" 2>/dev/null || break
+      lpstat -h "127.0.0.1:$cups_port" -r >/dev/null 2>&1 && break 2
+      sleep 0.1
+    done
+    stop_cupsd
+  done
+  [ -n "$CUPSD_PID" ] || { cat "$WORK/cupsd.out"; fail "cupsd did not start"; }
+  timeout 60 lpadmin -h "127.0.0.1:$cups_port" -p kav -E -v "ipp://localhost:$PORT/ipp/print/p1" -m everywhere ||
+    fail "lpadmin -m everywhere could not make the queue"
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile="$WORK/page.pdf" "$DATA/page.ps" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  chmod 644 "$WORK/page.pdf"
+  rm -f "$WORK/out-p1"/*
+  lp -h "127.0.0.1:$cups_port" -d kav -o document-format=application/vnd.cups-pdf \
+    -o media=iso_a4_210x297mm "$WORK/page.pdf" || fail "lp refused the PDF"
+  for _ in $(seq 600); do
+    grep -q '\] Completed' "$WORK/state/kav-printer-app.log" && break
+    sleep 0.1
+  done
+  grep -q '\] Completed' "$WORK/state/kav-printer-app.log" || fail "the job from CUPS did not complete in the app"
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pwgraster -r600 -g"$(pixels 2100 600)x$(pixels 2970 600)" -dFIXEDMEDIA \
+    -dPDFFitPage -dcupsColorSpace=19 -dcupsBitsPerColor=8 -sOutputFile="$WORK/ref.pwg" "$WORK/page.pdf" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not render the reference"
+  check_job p1 "lp through a private cupsd" color 600 A4 "$WORK/ref.pwg" --psnr 32
+}
+
+case $GROUP in
+  jobs) group_jobs ;;
+  pdf) group_pdf ;;
+  bad) group_bad ;;
+  two) group_two ;;
+  conformance) group_conformance ;;
+  cups) group_cups ;;
+  *) fail "unknown group $GROUP" ;;
+esac
+echo "PASS: $GROUP"
