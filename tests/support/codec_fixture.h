@@ -1,6 +1,7 @@
 // The codec's six functions found in the render library built beside the
-// tests, as another module reaches them, with the platform stand-ins put back
-// to their start and every global block checked back in after each test.
+// tests, as another module reaches them, with the platform stand-ins (where
+// the build has them) put back to their start and every global block checked
+// back in after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,6 +40,8 @@ class CodecTest : public ::testing::Test {
   host::PluginLibrary library;
   CodecFunctions codec;
   long globalBlocksAtStart = 0;
+  // Null on Windows, where the system's own services answer.
+  const standin::Controls* const standins = standin::Get();
 };
 
 }  // namespace kav::test

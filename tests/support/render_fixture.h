@@ -1,5 +1,6 @@
 // A render session on the library built beside the tests, with the platform
-// stand-ins put back to their start before each test.
+// stand-ins (where the build has them) put back to their start before each
+// test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,16 +17,20 @@ namespace kav::test {
 class RenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin::Reset();
+    if (standins != nullptr) standins->Reset();
     std::string error;
     ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavrender"), error)) << error;
     ASSERT_EQ(session.EnableDevice(), S_OK);
   }
-  void TearDown() override { standin::Reset(); }
+  void TearDown() override {
+    if (standins != nullptr) standins->Reset();
+  }
 
   host::DriverHelper& helper() { return session.helper(); }
   RenderPdev& pdev() { return *static_cast<RenderPdev*>(session.devobj().pdevOEM); }
 
+  // Null on Windows, where the system's own services answer.
+  const standin::Controls* const standins = standin::Get();
   host::RenderSession session;
 };
 
