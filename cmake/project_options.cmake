@@ -17,3 +17,8 @@ if(WIN32)
   # Windows programs carry their runtime, so Wine needs no extra DLLs.
   target_link_options(kav_options INTERFACE -static-libgcc -static-libstdc++ -static)
 endif()
+# The plug-in libraries' own code: the host calls it through C and COM entry
+# points, across which no exception may travel, so the compiler is to refuse
+# any; nor does it ask for types at run time.
+add_library(kav_product_options INTERFACE)
+target_compile_options(kav_product_options INTERFACE -fno-exceptions -fno-rtti)
