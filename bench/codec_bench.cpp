@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 #include "host/render_session.h"
 #include "reference_encoder.h"
 

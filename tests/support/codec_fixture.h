@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bytes.h"
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 #include "codec_functions.h"
 #include "host/plugin_library.h"
 #include "platform/standin.h"

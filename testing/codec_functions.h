@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 #include "host/plugin_library.h"
 
 namespace kav::test {
