@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "kavcmp.h"
 #include "host/render_session.h"
+#include "kavcmp.h"
 #include "reference_encoder.h"
 
 namespace kav::bench {

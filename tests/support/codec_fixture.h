@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "bytes.h"
-#include "kavcmp.h"
 #include "codec_functions.h"
 #include "host/plugin_library.h"
+#include "kavcmp.h"
 #include "platform/standin.h"
 
 namespace kav::test {
