@@ -18,3 +18,15 @@ option(KAV_HAVE_ZLIB "Deflate the PNG pictures the tools write (else stored bloc
 option(KAV_HAVE_LIBPNG "Read PNG pictures in kavhost (else PNM only)" ${PNG_FOUND})
 option(KAV_HAVE_TURBOJPEG "Decode JPEG records in kavjob (else they are left blank)" ${turbojpeg_found})
 message(STATUS "kav tools: zlib ${KAV_HAVE_ZLIB}, libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+
+# Gives `target` the source that uses an optional library, with the library,
+# when its switch is on, else our own fallback:
+#   kav_optional_source(target SWITCH source-with library source-without)
+function(kav_optional_source target switch with library without)
+  if(${switch})
+    target_sources(${target} PRIVATE ${with})
+    target_link_libraries(${target} PRIVATE ${library})
+  else()
+    target_sources(${target} PRIVATE ${without})
+  endif()
+endfunction()

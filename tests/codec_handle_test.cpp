@@ -17,7 +17,7 @@ class CodecHandleTest : public CodecTest {
     ASSERT_NE(handle, nullptr);
   }
   void TearDown() override {
-    if (standins != nullptr) standins->Reset();
+    ResetStandins();
     if (handle != nullptr) {
       EXPECT_EQ(codec.FreeCompress(handle), 0);
     }
@@ -126,7 +126,7 @@ TEST_F(CodecHandleTest, ReopeningWithOtherWidthsStartsFromAZeroSeed) {
   // Smaller: no new block is needed, so it works even with allocation failing.
   if (standins != nullptr) standins->FailGlobalAlloc({1, true});
   ASSERT_EQ(codec.InitBitmap(handle, 1, 32, 1, 4), 0);
-  if (standins != nullptr) standins->Reset();
+  ResetStandins();
   ASSERT_EQ(codec.CompressBitmap(handle, wide.data(), 1, &size), 0);
   EXPECT_TRUE(SameBytes(Collect(handle, size), Hex("05 60 11 22 33 44")));
   ASSERT_EQ(codec.FinishBitmap(handle), 0);

@@ -9,15 +9,14 @@
 namespace kav::test {
 namespace {
 
-class RenderFrameTest : public ::testing::Test {
+class RenderFrameTest : public StandinTest {
  protected:
   void SetUp() override {
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
   }
   host::PluginLibrary library;
-  // Null on Windows, where the system's own services answer.
-  const standin::Controls* const standins = standin::Get();
 };
 
 constexpr GUID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};

@@ -12,7 +12,7 @@
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 #include "support/files.h"
 #include "support/image.h"
 
@@ -164,18 +164,8 @@ double Psnr(const Image& picture, const Image& page) {
   return mean == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mean);
 }
 
-class ToolRunTest : public ::testing::Test {
+class ToolRunTest : public test::StandinTest {
  protected:
-  void SetUp() override {
-    if (standins != nullptr) standins->Reset();
-  }
-  void TearDown() override {
-    if (standins != nullptr) standins->Reset();
-  }
-
-  // Null on Windows, where the system's own services answer.
-  const standin::Controls* const standins = standin::Get();
-
   // A small page keeps the runs fast: 40 x 30 mm at 300 dpi is 472 x 354
   // pixels, with a printable area of 372 x 254.
   std::vector<std::string> Print(const std::string& picture, const std::string& job, const std::string& mode) {

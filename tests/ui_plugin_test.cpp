@@ -6,7 +6,7 @@
 
 #include "bytes.h"
 #include "host/ui_session.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 
 namespace kav::test {
 namespace {
@@ -20,17 +20,13 @@ Bytes BytesOf(const T& value) {
   return Bytes(bytes, bytes + sizeof(T));
 }
 
-class UiFrameTest : public ::testing::Test {
+class UiFrameTest : public StandinTest {
  protected:
   void SetUp() override {
-    if (standins != nullptr) standins->Reset();
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
   }
-  void TearDown() override {
-    if (standins != nullptr) standins->Reset();
-  }
-
   IPrintOemUI* CreatePlugin() {
     std::string error;
     auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
@@ -39,8 +35,6 @@ class UiFrameTest : public ::testing::Test {
   }
 
   host::PluginLibrary library;
-  // Null on Windows, where the system's own services answer.
-  const standin::Controls* const standins = standin::Get();
 };
 
 TEST_F(UiFrameTest, OnlyTheUiClassIsServed) {
@@ -144,23 +138,17 @@ TEST_F(UiFrameTest, PublishFailsWithoutAUiHelperAndTakesOneLater) {
   helper->Release();
 }
 
-class UiObjectTest : public ::testing::Test {
+class UiObjectTest : public StandinTest {
  protected:
   void SetUp() override {
-    if (standins != nullptr) standins->Reset();
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavui"), error)) << error;
   }
-  void TearDown() override {
-    if (standins != nullptr) standins->Reset();
-  }
-
   IPrintOemUI* plugin() { return session.plugin(); }
   host::UiDriverHelper& helper() { return session.helper(); }
 
   host::UiSession session;
-  // Null on Windows, where the system's own services answer.
-  const standin::Controls* const standins = standin::Get();
 };
 
 TEST_F(UiObjectTest, GetInfoAnswersSignatureAndVersion) {

@@ -3,7 +3,7 @@
 namespace kav::test {
 
 void CodecTest::SetUp() {
-  if (standins != nullptr) standins->Reset();
+  StandinTest::SetUp();
   std::string error;
   ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
   ASSERT_TRUE(FindCodecFunctions(library, codec, error)) << error;
@@ -11,9 +11,10 @@ void CodecTest::SetUp() {
 }
 
 void CodecTest::TearDown() {
-  if (standins == nullptr) return;
-  EXPECT_EQ(standins->LiveGlobalBlocks(), globalBlocksAtStart) << "global memory blocks left behind";
-  standins->Reset();
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveGlobalBlocks(), globalBlocksAtStart) << "global memory blocks left behind";
+  }
+  StandinTest::TearDown();
 }
 
 Bytes CodecTest::Collect(CompressHandle* handle, uint32_t size) {

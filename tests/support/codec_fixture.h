@@ -14,11 +14,11 @@
 #include "codec_functions.h"
 #include "host/plugin_library.h"
 #include "kavcmp.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 
 namespace kav::test {
 
-class CodecTest : public ::testing::Test {
+class CodecTest : public StandinTest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -40,8 +40,6 @@ class CodecTest : public ::testing::Test {
   host::PluginLibrary library;
   CodecFunctions codec;
   long globalBlocksAtStart = 0;
-  // Null on Windows, where the system's own services answer.
-  const standin::Controls* const standins = standin::Get();
 };
 
 }  // namespace kav::test
