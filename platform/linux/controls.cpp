@@ -1,3 +1,5 @@
+// The stand-ins' controls, gathered from each group of stand-ins into the one
+// table that standin::Get() hands out.
 #include "failure_plan.h"
 
 namespace kav::standin {
@@ -5,8 +7,8 @@ namespace kav::standin {
 namespace {
 
 void ResetAll() {
-  ResetKernelStandins();
-  ResetMemoryStandins();
+  ResetKernelStandin();
+  ResetMemoryStandin();
   ResetGdiplusStandin();
   ResetFileStandins();
   ResetIdentityStandin();

@@ -46,7 +46,7 @@ void AddKernelControls(Controls& controls) {
   controls.FailVersionQuery = [](bool fail) { versionQueryFails = fail; };
 }
 
-void ResetKernelStandins() {
+void ResetKernelStandin() {
   reportedMajor = 6;
   reportedMinor = 1;
   versionQueryFails = false;

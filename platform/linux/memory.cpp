@@ -105,7 +105,7 @@ void AddMemoryControls(Controls& controls) {
   controls.LiveHeapBlocks = []() -> long { return liveHeap; };
 }
 
-void ResetMemoryStandins() {
+void ResetMemoryStandin() {
   globalFailure.Arm({});
   heapFailure.Arm({});
 }
