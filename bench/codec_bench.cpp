@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/include/kavcmp.h"
 #include "host/render_session.h"
+#include "kavcmp.h"
 #include "reference_encoder.h"
 
 namespace kav::bench {

@@ -5,8 +5,11 @@ add_library(kav_options INTERFACE)
 target_compile_options(kav_options INTERFACE -Wall -Wextra -Werror -Wshadow -Wcast-align -Wunused
   -Woverloaded-virtual -Wnull-dereference -Wformat=2)
 if(KAV_SANITIZE)
-  target_compile_options(kav_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all
-    -fno-omit-frame-pointer)
+  # No vptr check: it reads the run-time type information of every object
+  # called through a virtual slot, and the plug-ins' COM objects have none
+  # (kav_product_options).
+  target_compile_options(kav_options INTERFACE -fsanitize=address,undefined -fno-sanitize=vptr
+    -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(kav_options INTERFACE -fsanitize=address,undefined)
 endif()
 if(KAV_SANITIZE_THREAD)
@@ -24,3 +27,8 @@ if(WIN32)
   # Windows programs carry their runtime, so Wine needs no extra DLLs.
   target_link_options(kav_options INTERFACE -static-libgcc -static-libstdc++ -static)
 endif()
+# The plug-in libraries' own code: the host calls it through C and COM entry
+# points, across which no exception may travel, so the compiler is to refuse
+# any; nor does it ask for types at run time.
+add_library(kav_product_options INTERFACE)
+target_compile_options(kav_product_options INTERFACE -fno-exceptions -fno-rtti)

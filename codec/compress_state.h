@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 
 namespace kav {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 #include "render/image_record.h"
 
 namespace kav {

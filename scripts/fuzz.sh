@@ -17,6 +17,10 @@ for fuzzer in out/build/linux-fuzz/bin/*_fuzzer; do
   work="out/fuzz/$name"
   mkdir -p "$work/corpus"
   cp -n fuzz/corpus/"$name"/* "$work/corpus/" 2>/dev/null || true
+  # Seeds that live in tests/data are named in a list rather than copied.
+  while read -r target file; do
+    if [[ "$target" == "$name" ]]; then cp -n "$file" "$work/corpus/"; fi
+  done < <(grep -v '^#' fuzz/seeds_from_tests.txt)
   echo "== fuzzing $name for ${seconds}s"
   if ! "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=4096 -artifact_prefix="$work/" -print_final_stats=1 \
       "$work/corpus" >"$work/log" 2>&1; then

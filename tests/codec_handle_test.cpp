@@ -17,7 +17,7 @@ class CodecHandleTest : public CodecTest {
     ASSERT_NE(handle, nullptr);
   }
   void TearDown() override {
-    standin::Reset();
+    ResetStandins();
     if (handle != nullptr) {
       EXPECT_EQ(codec.FreeCompress(handle), 0);
     }
@@ -124,9 +124,9 @@ TEST_F(CodecHandleTest, ReopeningWithOtherWidthsStartsFromAZeroSeed) {
   ASSERT_EQ(codec.FinishBitmap(handle), 0);
 
   // Smaller: no new block is needed, so it works even with allocation failing.
-  standin::FailGlobalAlloc({1, true});
+  if (standins != nullptr) standins->FailGlobalAlloc({1, true});
   ASSERT_EQ(codec.InitBitmap(handle, 1, 32, 1, 4), 0);
-  standin::Reset();
+  ResetStandins();
   ASSERT_EQ(codec.CompressBitmap(handle, wide.data(), 1, &size), 0);
   EXPECT_TRUE(SameBytes(Collect(handle, size), Hex("05 60 11 22 33 44")));
   ASSERT_EQ(codec.FinishBitmap(handle), 0);
@@ -155,15 +155,15 @@ class CodecAllocationTest : public CodecTest {
  protected:
   void SetUp() override {
     CodecTest::SetUp();
-    if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the Linux stand-ins only";
+    if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the Linux stand-ins only";
   }
 };
 
 TEST_F(CodecAllocationTest, LoadReleasesWhatItTookWhenABlockIsMissing) {
   for (unsigned nth : {1u, 2u}) {
-    standin::FailGlobalAlloc({nth, false});
+    standins->FailGlobalAlloc({nth, false});
     EXPECT_EQ(codec.LoadCompress(), nullptr) << "allocation " << nth;
-    EXPECT_EQ(standin::LiveGlobalBlocks(), globalBlocksAtStart) << "allocation " << nth;
+    EXPECT_EQ(standins->LiveGlobalBlocks(), globalBlocksAtStart) << "allocation " << nth;
   }
 }
 
@@ -179,9 +179,9 @@ TEST_F(CodecAllocationTest, InitFailsCleanlyAtEveryAllocation) {
       if (growing) {
         ASSERT_EQ(codec.InitBitmap(handle, 1, 64, 1, 8), 0);
       }
-      standin::FailGlobalAlloc({nth, true});
+      standins->FailGlobalAlloc({nth, true});
       const int result = codec.InitBitmap(handle, 1, 8000, 1, 1000);
-      standin::Reset();
+      standins->Reset();
       if (result == 0) break;
       ASSERT_LT(nth, 10u) << "the open never succeeds";
       EXPECT_EQ(codec.CompressBitmap(handle, ones.data(), 1, nullptr), 1) << "allocation " << nth;
@@ -197,7 +197,7 @@ TEST_F(CodecAllocationTest, InitFailsCleanlyAtEveryAllocation) {
     }
   }
   // A block that cannot grow in place is replaced by a fresh one.
-  standin::FailGlobalAlloc({1, false});
+  standins->FailGlobalAlloc({1, false});
   ASSERT_EQ(codec.InitBitmap(handle, 1, 16000, 1, 2000), 0);
   uint32_t size = 0;
   ASSERT_EQ(codec.CompressBitmap(handle, Bytes(2000, 0).data(), 1, &size), 0);
@@ -211,7 +211,7 @@ TEST_F(CodecAllocationTest, CompressWithoutItsOutputBlockKeepsTheImageOpen) {
   ASSERT_EQ(codec.InitBitmap(handle, 1, 32, 2, 4), 0);
   uint32_t size = 0;
   ASSERT_EQ(codec.CompressBitmap(handle, kRow.data(), 1, &size), 0);
-  standin::FailGlobalAlloc({1, false});
+  standins->FailGlobalAlloc({1, false});
   EXPECT_EQ(codec.CompressBitmap(handle, kRow.data(), 1, &size), 1);
   EXPECT_EQ(size, 0u);  // the earlier output is gone and nothing replaces it
   Bytes out(4, 0xEE);

@@ -34,7 +34,7 @@ constexpr Path kPaths[] = {
 
 struct Failure {
   const char* name;
-  std::function<void(unsigned nth)> arm;
+  std::function<void(const standin::Controls& standins, unsigned nth)> arm;
 };
 
 // Calls of each kind a band makes stay far below this.
@@ -42,20 +42,20 @@ constexpr unsigned kLongestSweep = 24;
 
 const std::vector<Failure>& Failures() {
   static const std::vector<Failure> failures = {
-      {"heap allocation", [](unsigned n) { standin::FailHeapAlloc({n}); }},
-      {"global allocation", [](unsigned n) { standin::FailGlobalAlloc({n}); }},
+      {"heap allocation", [](const standin::Controls& standins, unsigned n) { standins.FailHeapAlloc({n}); }},
+      {"global allocation", [](const standin::Controls& standins, unsigned n) { standins.FailGlobalAlloc({n}); }},
       {"every global allocation from",
-       [](unsigned n) {
-         standin::FailGlobalAlloc({n, true});
+       [](const standin::Controls& standins, unsigned n) {
+         standins.FailGlobalAlloc({n, true});
        }},
-      {"temporary folder", [](unsigned n) { standin::FailTempPath({n}); }},
-      {"temporary file name", [](unsigned n) { standin::FailTempFileName({n}); }},
-      {"file open", [](unsigned n) { standin::FailFileOpen({n}); }},
-      {"file read", [](unsigned n) { standin::FailFileRead({n}); }},
-      {"GDI+ start-up", [](unsigned n) { standin::FailGdiplusStartup({n}); }},
-      {"palette", [](unsigned n) { standin::FailSetPalette({n}); }},
-      {"save", [](unsigned n) { standin::FailSaveImage({n}); }},
-      {"identity switch", [](unsigned n) { standin::FailRevertToPrinterSelf({n}); }},
+      {"temporary folder", [](const standin::Controls& standins, unsigned n) { standins.FailTempPath({n}); }},
+      {"temporary file name", [](const standin::Controls& standins, unsigned n) { standins.FailTempFileName({n}); }},
+      {"file open", [](const standin::Controls& standins, unsigned n) { standins.FailFileOpen({n}); }},
+      {"file read", [](const standin::Controls& standins, unsigned n) { standins.FailFileRead({n}); }},
+      {"GDI+ start-up", [](const standin::Controls& standins, unsigned n) { standins.FailGdiplusStartup({n}); }},
+      {"palette", [](const standin::Controls& standins, unsigned n) { standins.FailSetPalette({n}); }},
+      {"save", [](const standin::Controls& standins, unsigned n) { standins.FailSaveImage({n}); }},
+      {"identity switch", [](const standin::Controls& standins, unsigned n) { standins.FailRevertToPrinterSelf({n}); }},
   };
   return failures;
 }
@@ -83,24 +83,26 @@ class FailureSweepTest : public BandTest {
   }
 
   std::vector<Bytes> Run(const Path& path, const std::function<void()>& arm) {
-    standin::Reset();
+    ResetStandins();
     EXPECT_EQ(session.EnableDevice(), S_OK);
     pdev().tryJpeg = path.tryJpeg;
-    heapBlocksBefore = standin::LiveHeapBlocks();
-    const long globalBlocksBefore = standin::LiveGlobalBlocks();
+    if (standins != nullptr) heapBlocksBefore = standins->LiveHeapBlocks();
+    const long globalBlocksBefore = standins != nullptr ? standins->LiveGlobalBlocks() : 0;
     helper().ClearWrites();
     Band band = BandFor(path);
     const std::vector<uint8_t> given = band.bits;
     arm();
     SendAndCheck(path.callbackId, band);
-    EXPECT_EQ(standin::LiveGlobalBlocks(), globalBlocksBefore);
+    if (standins != nullptr) {
+      EXPECT_EQ(standins->LiveGlobalBlocks(), globalBlocksBefore);
+    }
     EXPECT_EQ(band.bits, given) << "the host's band was changed";
     return helper().writes();
   }
 };
 
 TEST_F(FailureSweepTest, EveryStepFailingInTurnLeavesNothingHeldAndNoForeignBytes) {
-  if (!standin::Available()) GTEST_SKIP() << "failures are injected by the platform stand-ins";
+  if (standins == nullptr) GTEST_SKIP() << "failures are injected by the platform stand-ins";
   for (const Path& path : kPaths) {
     const std::vector<Bytes> clean = Run(path, [] {});
     const std::vector<Bytes> raw = Run({path.name, path.callbackId, path.bitCount, 0}, [] {});
@@ -108,7 +110,7 @@ TEST_F(FailureSweepTest, EveryStepFailingInTurnLeavesNothingHeldAndNoForeignByte
     for (const Failure& failure : Failures()) {
       for (unsigned n = 1; n <= kLongestSweep; ++n) {
         SCOPED_TRACE(testing::Message() << path.name << ": " << failure.name << " number " << n << " fails");
-        const std::vector<Bytes> got = Run(path, [&] { failure.arm(n); });
+        const std::vector<Bytes> got = Run(path, [&] { failure.arm(*standins, n); });
         // The attempt as JPEG may give way to the raw record; memory may
         // run out before anything is sent; nothing else may appear.
         EXPECT_TRUE(got == clean || got == raw || got.empty()) << got.size() << " writes";

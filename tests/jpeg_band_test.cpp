@@ -63,9 +63,9 @@ TEST_F(JpegBandTest, ColorBandBecomesARecordOfTheWholeJpeg) {
   ASSERT_EQ(image.height, 48);
   EXPECT_LT(MeanError(image, band), 3.0);  // smooth gradients survive within 3 levels on average
   EXPECT_EQ(band.bits, given);
-  if (standin::Available()) {
-    EXPECT_EQ(standin::LastJpegQuality(), 83);
-    EXPECT_EQ(standin::TempFilesCreated(), 1);
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LastJpegQuality(), 83);
+    EXPECT_EQ(standins->TempFilesCreated(), 1);
   }
 }
 
@@ -141,7 +141,7 @@ TEST_F(JpegBandTest, GrayBandGoesThroughTheGrayPaletteAtItsOwnWidth) {
 
 struct FailureRow {
   const char* what;
-  std::function<void(int bitCount)> arm;
+  std::function<void(const standin::Controls& standins, int bitCount)> arm;
   bool grayOnly = false;
 };
 
@@ -149,35 +149,40 @@ struct FailureRow {
 // attempt come in this order: the palette (8-bit), the encoder list, the
 // file buffer.
 const FailureRow kFailures[] = {
-    {"no temporary folder", [](int) { standin::FailTempPath({1}); }},
-    {"no temporary file name", [](int) { standin::FailTempFileName({1}); }},
-    {"no GDI+ on the system", [](int) { standin::HideGdiplus(true); }},
-    {"GDI+ start-up refused", [](int) { standin::FailGdiplusStartup({1}); }},
-    {"no memory for the palette", [](int) { standin::FailHeapAlloc({1}); }, true},
-    {"palette refused", [](int) { standin::FailSetPalette({1}); }, true},
-    {"no encoder at all", [](int) { standin::SetEncoderList(standin::EncoderList::kEmpty); }},
-    {"no memory for the encoder list", [](int bits) { standin::FailHeapAlloc({bits == 8 ? 2u : 1u}); }},
-    {"encoder list refused", [](int) { standin::SetEncoderList(standin::EncoderList::kListingFails); }},
-    {"no encoder named exactly image/jpeg", [](int) { standin::SetEncoderList(standin::EncoderList::kWithoutJpeg); }},
-    {"save refused", [](int) { standin::FailSaveImage({1}); }},
-    {"file cannot be opened", [](int) { standin::FailFileOpen({1}); }},
-    {"no memory for the file buffer", [](int bits) { standin::FailHeapAlloc({bits == 8 ? 3u : 2u}); }},
-    {"file cannot be read", [](int) { standin::FailFileRead({1}); }},
+    {"no temporary folder", [](const standin::Controls& standins, int) { standins.FailTempPath({1}); }},
+    {"no temporary file name", [](const standin::Controls& standins, int) { standins.FailTempFileName({1}); }},
+    {"no GDI+ on the system", [](const standin::Controls& standins, int) { standins.HideGdiplus(true); }},
+    {"GDI+ start-up refused", [](const standin::Controls& standins, int) { standins.FailGdiplusStartup({1}); }},
+    {"no memory for the palette", [](const standin::Controls& standins, int) { standins.FailHeapAlloc({1}); }, true},
+    {"palette refused", [](const standin::Controls& standins, int) { standins.FailSetPalette({1}); }, true},
+    {"no encoder at all",
+     [](const standin::Controls& standins, int) { standins.SetEncoderList(standin::EncoderList::kEmpty); }},
+    {"no memory for the encoder list",
+     [](const standin::Controls& standins, int bits) { standins.FailHeapAlloc({bits == 8 ? 2u : 1u}); }},
+    {"encoder list refused",
+     [](const standin::Controls& standins, int) { standins.SetEncoderList(standin::EncoderList::kListingFails); }},
+    {"no encoder named exactly image/jpeg",
+     [](const standin::Controls& standins, int) { standins.SetEncoderList(standin::EncoderList::kWithoutJpeg); }},
+    {"save refused", [](const standin::Controls& standins, int) { standins.FailSaveImage({1}); }},
+    {"file cannot be opened", [](const standin::Controls& standins, int) { standins.FailFileOpen({1}); }},
+    {"no memory for the file buffer",
+     [](const standin::Controls& standins, int bits) { standins.FailHeapAlloc({bits == 8 ? 3u : 2u}); }},
+    {"file cannot be read", [](const standin::Controls& standins, int) { standins.FailFileRead({1}); }},
 };
 
 TEST_F(JpegBandTest, EveryFailedStepLeavesNothingInTheJobAndTheBandGoesRaw) {
-  if (!standin::Available()) GTEST_SKIP() << "the steps are made to fail by the stand-ins";
+  if (standins == nullptr) GTEST_SKIP() << "the steps are made to fail by the stand-ins";
   for (const FailureRow& row : kFailures) {
     for (const int bitCount : {8, 24}) {
       if (row.grayOnly && bitCount != 8) continue;
       SCOPED_TRACE(testing::Message() << row.what << ", " << bitCount << "-bit band");
-      standin::Reset();
+      standins->Reset();
       ASSERT_EQ(session.EnableDevice(), S_OK);
-      heapBlocksBefore = standin::LiveHeapBlocks();
+      heapBlocksBefore = standins->LiveHeapBlocks();
       helper().ClearWrites();
       Band band = GradientBand(bitCount, 40, 6);
       const std::vector<uint8_t> given = band.bits;
-      row.arm(bitCount);
+      row.arm(*standins, bitCount);
       SendAndCheck(bitCount == 8 ? 1 : 2, band);
       // The job holds the raw record alone, with the host's true colours.
       EXPECT_TRUE(helper().writes() == (bitCount == 8 ? RawGrayRecord(band) : RawColorRecord(band)));
@@ -188,8 +193,8 @@ TEST_F(JpegBandTest, EveryFailedStepLeavesNothingInTheJobAndTheBandGoesRaw) {
 }
 
 TEST_F(JpegBandTest, FailedDeleteStillLeavesTheWholeRecord) {
-  if (!standin::Available()) GTEST_SKIP() << "the delete is made to fail by the stand-ins";
-  standin::FailFileDelete({1});
+  if (standins == nullptr) GTEST_SKIP() << "the delete is made to fail by the stand-ins";
+  standins->FailFileDelete({1});
   Band band = GradientBand(24, 40, 6);
   const host::BandResult result = Send(2, band);
   EXPECT_EQ(result.hr, S_OK);
@@ -198,10 +203,10 @@ TEST_F(JpegBandTest, FailedDeleteStillLeavesTheWholeRecord) {
   EXPECT_TRUE(ParseJpegFrame(jpeg, frame));
   EXPECT_EQ(pdev().tryJpeg, 1u);
   EXPECT_EQ(TempFilesInFolder(), 1u);  // nothing more can be done about it
-  EXPECT_EQ(standin::GdiplusStartups(), standin::GdiplusShutdowns());
-  EXPECT_EQ(standin::IdentityReverts(), standin::IdentityImpersonations());
-  EXPECT_EQ(standin::LiveFileHandles(), 0);
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBlocksBefore);
+  EXPECT_EQ(standins->GdiplusStartups(), standins->GdiplusShutdowns());
+  EXPECT_EQ(standins->IdentityReverts(), standins->IdentityImpersonations());
+  EXPECT_EQ(standins->LiveFileHandles(), 0);
+  EXPECT_EQ(standins->LiveHeapBlocks(), heapBlocksBefore);
 }
 
 TEST_F(JpegBandTest, BitCountsOtherThan8And24AreNotTried) {
@@ -214,7 +219,9 @@ TEST_F(JpegBandTest, BitCountsOtherThan8And24AreNotTried) {
     EXPECT_TRUE(helper().writes().empty());
     EXPECT_EQ(pdev().tryJpeg, 0u);
   }
-  EXPECT_EQ(standin::GdiplusStartups(), 0);
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->GdiplusStartups(), 0);
+  }
 }
 
 }  // namespace

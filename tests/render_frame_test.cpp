@@ -9,9 +9,10 @@
 namespace kav::test {
 namespace {
 
-class RenderFrameTest : public ::testing::Test {
+class RenderFrameTest : public StandinTest {
  protected:
   void SetUp() override {
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
   }
@@ -44,12 +45,14 @@ TEST_F(RenderFrameTest, FactoryIsAnsweredForUnknownAndClassFactoryOnly) {
 TEST_F(RenderFrameTest, CreateInstanceRefusesAggregationAndForeignInterfaces) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  const long heapBefore = standin::LiveHeapBlocks();
+  const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
   void* out = &out;
   EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(&factory), kIidPrintOemUni2, &out),
             CLASS_E_NOAGGREGATION);
   EXPECT_EQ(out, &out);
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);  // refused before allocating
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);  // refused before allocating
+  }
 
   for (const GUID& iid : {kIidClassFactory, kUnknownIid, kIidPrintOemUI}) {
     out = &out;
@@ -82,20 +85,20 @@ TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
 }
 
 TEST_F(RenderFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
-  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
   IClassFactory* factory = nullptr;
   ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  standin::FailHeapAlloc({1, false});
+  standins->FailHeapAlloc({1, false});
   void* out = &out;
   EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUni2, &out), E_OUTOFMEMORY);
   EXPECT_EQ(out, &out);
   factory->Release();
 
-  standin::FailHeapAlloc({1, false});
+  standins->FailHeapAlloc({1, false});
   out = &out;
   EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, &out), E_OUTOFMEMORY);
   EXPECT_EQ(out, &out);
-  standin::Reset();
+  standins->Reset();
 }
 
 class RenderObjectTest : public RenderTest {};
@@ -246,7 +249,7 @@ TEST_F(RenderObjectTest, EnablePdevKeepsThePrintableOffset) {
 }
 
 TEST_F(RenderObjectTest, TryJpegFollowsTheSystemVersion) {
-  if (!standin::Available()) {
+  if (standins == nullptr) {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
     ASSERT_TRUE(GetVersionExW(&info));
@@ -258,19 +261,19 @@ TEST_F(RenderObjectTest, TryJpegFollowsTheSystemVersion) {
     DWORD major, minor, tryJpeg;
   } cases[] = {{5, 0, 0}, {5, 1, 1}, {5, 2, 1}, {6, 0, 1}, {4, 9, 0}, {10, 0, 1}};
   for (const auto& c : cases) {
-    standin::SetOsVersion(c.major, c.minor);
+    standins->SetOsVersion(c.major, c.minor);
     ASSERT_EQ(session.EnableDevice(), S_OK);
     EXPECT_EQ(pdev().tryJpeg, c.tryJpeg) << c.major << "." << c.minor;
   }
-  standin::FailVersionQuery(true);
+  standins->FailVersionQuery(true);
   ASSERT_EQ(session.EnableDevice(), S_OK);
   EXPECT_EQ(pdev().tryJpeg, 0u);
 }
 
 TEST_F(RenderObjectTest, EnablePdevWithoutMemoryAnswersFailAndNull) {
-  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
   session.DisableDevice();
-  standin::FailHeapAlloc({1, false});
+  standins->FailHeapAlloc({1, false});
   PVOID pdev = &pdev;
   DEVINFO devInfo{};
   EXPECT_EQ(session.plugin()->EnablePDEV(&session.devobj(), nullptr, 0, nullptr, sizeof(GDIINFO), &session.gdiInfo(),
@@ -280,11 +283,11 @@ TEST_F(RenderObjectTest, EnablePdevWithoutMemoryAnswersFailAndNull) {
 }
 
 TEST_F(RenderObjectTest, DisablePdevFreesTheRecordAndLeavesPdevOem) {
-  if (!standin::Available()) GTEST_SKIP() << "heap blocks are counted by the platform stand-ins";
-  const long before = standin::LiveHeapBlocks();
+  if (standins == nullptr) GTEST_SKIP() << "heap blocks are counted by the platform stand-ins";
+  const long before = standins->LiveHeapBlocks();
   PVOID record = session.devobj().pdevOEM;
   EXPECT_EQ(session.plugin()->DisablePDEV(&session.devobj()), S_OK);
-  EXPECT_EQ(standin::LiveHeapBlocks(), before - 1);
+  EXPECT_EQ(standins->LiveHeapBlocks(), before - 1);
   EXPECT_EQ(session.devobj().pdevOEM, record);
   session.devobj().pdevOEM = nullptr;
   EXPECT_EQ(session.plugin()->DisablePDEV(&session.devobj()), S_OK);

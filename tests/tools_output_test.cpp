@@ -14,7 +14,7 @@
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
 #include "kavhost/render_start.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 #include "support/files.h"
 #include "support/output_file.h"
 
@@ -67,10 +67,10 @@ void ExpectFailure(const ToolRun& run, int code, const std::string& start) {
 }
 
 // Every test runs in a folder of its own, so leftovers can be counted.
-class OutputTest : public ::testing::Test {
+class OutputTest : public test::StandinTest {
  protected:
   void SetUp() override {
-    standin::Reset();
+    StandinTest::SetUp();
     home_ = fs::current_path();
     folder_ = home_ / ("output_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
@@ -78,9 +78,9 @@ class OutputTest : public ::testing::Test {
     fs::current_path(folder_);
   }
   void TearDown() override {
-    standin::Reset();
     fs::current_path(home_);
     fs::remove_all(folder_);
+    StandinTest::TearDown();
   }
 
   // The names in the test's folder; a temporary output left behind shows here.
@@ -118,9 +118,9 @@ TEST_F(OutputTest, AFailedCommandLeavesTheFileThatWasThereAndNoTemporaryFile) {
   EXPECT_EQ(decode.code, 1) << decode.out;
   EXPECT_EQ(ReadText("kept.png"), "a picture the user made");
 
-  if (standin::Available()) {
+  if (standins != nullptr) {
     // The plug-in refuses every 1-bit band when its memory runs out.
-    standin::FailGlobalAlloc({1, true});
+    standins->FailGlobalAlloc({1, true});
     ExpectFailure(Host({"print", "-o", "kept.job", "--mode", "mono", "--paper", "40x30", "--dpi", "300"}), 1,
                   "kavhost: the plug-in refused the band of rows 0 to 127 (it wrote nothing for it)");
     EXPECT_EQ(ReadText("kept.job"), "a file the user made");

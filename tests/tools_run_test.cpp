@@ -13,7 +13,7 @@
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
 #include "kavhost/replay_script.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 #include "support/files.h"
 #include "support/image.h"
 #include "support/shown_text.h"
@@ -166,11 +166,8 @@ double Psnr(const Image& picture, const Image& page) {
   return mean == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mean);
 }
 
-class ToolRunTest : public ::testing::Test {
+class ToolRunTest : public test::StandinTest {
  protected:
-  void SetUp() override { standin::Reset(); }
-  void TearDown() override { standin::Reset(); }
-
   // A small page keeps the runs fast: 40 x 30 mm at 300 dpi is 472 x 354
   // pixels, with a printable area of 372 x 254.
   std::vector<std::string> Print(const std::string& picture, const std::string& job, const std::string& mode) {
@@ -218,7 +215,7 @@ TEST_F(ToolRunTest, NoiseGoesOutRawAndComesBackExactly) {
 }
 
 TEST_F(ToolRunTest, GraymapsAndPixmapsComeBackExactlyThroughTheRawPath) {
-  if (!standin::Available()) GTEST_SKIP() << "the system's own version decides JPEG on Windows";
+  if (standins == nullptr) GTEST_SKIP() << "the system's own version decides JPEG on Windows";
   struct Case {
     int form;
     uint32_t channels;
@@ -241,7 +238,7 @@ TEST_F(ToolRunTest, GraymapsAndPixmapsComeBackExactlyThroughTheRawPath) {
 }
 
 TEST_F(ToolRunTest, JpegBandsComeBackWithinThirtyDecibels) {
-  if (!standin::Available() || !JpegDecodingAvailable()) GTEST_SKIP() << "JPEG bands are checked on Linux";
+  if (standins == nullptr || !JpegDecodingAvailable()) GTEST_SKIP() << "JPEG bands are checked on Linux";
   for (uint32_t channels : {1u, 3u}) {
     // A smooth picture, as photographs are; JPEG is meant for them.
     Image picture(240, 160, channels);

@@ -6,7 +6,7 @@
 
 #include "bytes.h"
 #include "host/ui_session.h"
-#include "platform/standin.h"
+#include "standin_fixture.h"
 
 namespace kav::test {
 namespace {
@@ -20,15 +20,13 @@ Bytes BytesOf(const T& value) {
   return Bytes(bytes, bytes + sizeof(T));
 }
 
-class UiFrameTest : public ::testing::Test {
+class UiFrameTest : public StandinTest {
  protected:
   void SetUp() override {
-    standin::Reset();
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
   }
-  void TearDown() override { standin::Reset(); }
-
   IPrintOemUI* CreatePlugin() {
     std::string error;
     auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
@@ -51,13 +49,15 @@ TEST_F(UiFrameTest, OnlyTheUiClassIsServed) {
 TEST_F(UiFrameTest, ObjectAnswersUnknownAndPrintOemUiOnly) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  const long heapBefore = standin::LiveHeapBlocks();
+  const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
   for (const GUID& iid : {kIidPrintOemUni2, kIidClassFactory, kIidPrintOemDriverUI, kUnknownIid}) {
     void* out = &out;
     EXPECT_EQ(factory->CreateInstance(nullptr, iid, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
   }
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);  // each refused object freed at once
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);  // each refused object freed at once
+  }
 
   void* out = &out;
   EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), kIidPrintOemUI, &out), CLASS_E_NOAGGREGATION);
@@ -80,12 +80,14 @@ TEST_F(UiFrameTest, ObjectAnswersUnknownAndPrintOemUiOnly) {
     }
     EXPECT_EQ(object->Release(), 0u);
   }
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);
+  }
   factory->Release();
 }
 
 TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
-  const long heapBefore = standin::LiveHeapBlocks();
+  const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
   IPrintOemUI* plugin = CreatePlugin();
   ASSERT_NE(plugin, nullptr);
   auto* helper = new host::UiDriverHelper;
@@ -97,16 +99,18 @@ TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
   EXPECT_EQ(helper->references(), 2);
   EXPECT_EQ(plugin->Release(), 0u);
   EXPECT_EQ(helper->references(), 1);
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBefore);
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);
+  }
   EXPECT_EQ(library.CanUnloadNow(), S_OK);
   helper->Release();
 }
 
 TEST_F(UiFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
-  if (!standin::Available()) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
+  if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
   IClassFactory* factory = nullptr;
   ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  standin::FailHeapAlloc({1, false});
+  standins->FailHeapAlloc({1, false});
   void* out = &out;
   EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUI, &out), E_OUTOFMEMORY);
   EXPECT_EQ(out, &out);
@@ -134,15 +138,13 @@ TEST_F(UiFrameTest, PublishFailsWithoutAUiHelperAndTakesOneLater) {
   helper->Release();
 }
 
-class UiObjectTest : public ::testing::Test {
+class UiObjectTest : public StandinTest {
  protected:
   void SetUp() override {
-    standin::Reset();
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavui"), error)) << error;
   }
-  void TearDown() override { standin::Reset(); }
-
   IPrintOemUI* plugin() { return session.plugin(); }
   host::UiDriverHelper& helper() { return session.helper(); }
 

@@ -30,7 +30,15 @@ class ArmedFailure {
   bool sticky_ = false;
 };
 
-// Each group of stand-ins puts its own controls back to their start.
+// Each group of stand-ins fills in its own controls, and puts them back to
+// their start.
+void AddKernelControls(Controls& controls);
+void AddMemoryControls(Controls& controls);
+void AddGdiplusControls(Controls& controls);
+void AddFileControls(Controls& controls);
+void AddIdentityControls(Controls& controls);
+void ResetKernelStandin();
+void ResetMemoryStandin();
 void ResetGdiplusStandin();
 void ResetFileStandins();
 void ResetIdentityStandin();

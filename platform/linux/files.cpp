@@ -258,17 +258,18 @@ BOOL DeleteFileW(LPCWSTR name) {
 
 namespace kav::standin {
 
-void FailTempPath(FailurePlan plan) { tempPathFailure.Arm(plan); }
-void FailTempFileName(FailurePlan plan) { tempNameFailure.Arm(plan); }
-void FailFileOpen(FailurePlan plan) { openFailure.Arm(plan); }
-void FailFileRead(FailurePlan plan) { readFailure.Arm(plan); }
-void FailFileDelete(FailurePlan plan) { deleteFailure.Arm(plan); }
-long TempFilesCreated() { return tempFilesCreated; }
-long LiveFileHandles() { return liveHandles; }
-
-long LiveTempFiles() {
-  const std::lock_guard<std::mutex> lock(liveTempMutex);
-  return static_cast<long>(liveTempFiles.size());
+void AddFileControls(Controls& controls) {
+  controls.FailTempPath = [](FailurePlan plan) { tempPathFailure.Arm(plan); };
+  controls.FailTempFileName = [](FailurePlan plan) { tempNameFailure.Arm(plan); };
+  controls.FailFileOpen = [](FailurePlan plan) { openFailure.Arm(plan); };
+  controls.FailFileRead = [](FailurePlan plan) { readFailure.Arm(plan); };
+  controls.FailFileDelete = [](FailurePlan plan) { deleteFailure.Arm(plan); };
+  controls.TempFilesCreated = []() -> long { return tempFilesCreated; };
+  controls.LiveTempFiles = []() -> long {
+    const std::lock_guard<std::mutex> lock(liveTempMutex);
+    return static_cast<long>(liveTempFiles.size());
+  };
+  controls.LiveFileHandles = []() -> long { return liveHandles; };
 }
 
 void ResetFileStandins() {

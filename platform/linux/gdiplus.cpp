@@ -288,21 +288,23 @@ const GdiplusFlatApi* BindGdiplus() { return hidden ? nullptr : &kStandIns; }
 
 namespace kav::standin {
 
-void HideGdiplus(bool hide) { gdiplus::hidden = hide; }
-void FailGdiplusStartup(FailurePlan plan) { gdiplus::startupFailure.Arm(plan); }
-void SetEncoderList(EncoderList list) { gdiplus::encoderList = list; }
-void FailSetPalette(FailurePlan plan) { gdiplus::paletteFailure.Arm(plan); }
-void FailSaveImage(FailurePlan plan) { gdiplus::saveFailure.Arm(plan); }
-long GdiplusStartups() { return gdiplus::startups; }
-long GdiplusShutdowns() { return gdiplus::shutdowns; }
-long LiveImages() { return gdiplus::liveImages; }
-int LastJpegQuality() { return gdiplus::lastQuality; }
+void AddGdiplusControls(Controls& controls) {
+  controls.HideGdiplus = [](bool hide) { gdiplus::hidden = hide; };
+  controls.FailGdiplusStartup = [](FailurePlan plan) { gdiplus::startupFailure.Arm(plan); };
+  controls.SetEncoderList = [](EncoderList list) { gdiplus::encoderList = list; };
+  controls.FailSetPalette = [](FailurePlan plan) { gdiplus::paletteFailure.Arm(plan); };
+  controls.FailSaveImage = [](FailurePlan plan) { gdiplus::saveFailure.Arm(plan); };
+  controls.GdiplusStartups = []() -> long { return gdiplus::startups; };
+  controls.GdiplusShutdowns = []() -> long { return gdiplus::shutdowns; };
+  controls.LiveImages = []() -> long { return gdiplus::liveImages; };
+  controls.LastJpegQuality = []() -> int { return gdiplus::lastQuality; };
+}
 
 void ResetGdiplusStandin() {
-  HideGdiplus(false);
+  gdiplus::hidden = false;
   for (ArmedFailure* failure : {&gdiplus::startupFailure, &gdiplus::paletteFailure, &gdiplus::saveFailure})
     failure->Arm({});
-  SetEncoderList(EncoderList::kStandard);
+  gdiplus::encoderList = EncoderList::kStandard;
   gdiplus::startups = 0;
   gdiplus::shutdowns = 0;
   gdiplus::lastQuality = -1;

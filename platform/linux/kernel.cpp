@@ -2,7 +2,7 @@
 // last-error code and the operating-system version query.
 #include <atomic>
 
-#include "platform/standin.h"
+#include "failure_plan.h"
 
 namespace {
 thread_local DWORD lastError = 0;
@@ -38,13 +38,18 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info) {
 
 namespace kav::standin {
 
-bool Available() { return true; }
-
-void SetOsVersion(DWORD major, DWORD minor) {
-  reportedMajor = major;
-  reportedMinor = minor;
+void AddKernelControls(Controls& controls) {
+  controls.SetOsVersion = [](DWORD major, DWORD minor) {
+    reportedMajor = major;
+    reportedMinor = minor;
+  };
+  controls.FailVersionQuery = [](bool fail) { versionQueryFails = fail; };
 }
 
-void FailVersionQuery(bool fail) { versionQueryFails = fail; }
+void ResetKernelStandin() {
+  reportedMajor = 6;
+  reportedMinor = 1;
+  versionQueryFails = false;
+}
 
 }  // namespace kav::standin

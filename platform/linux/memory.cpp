@@ -98,9 +98,16 @@ BOOL HeapFree(HANDLE, DWORD, LPVOID block) {
 
 namespace kav::standin {
 
-void FailGlobalAlloc(FailurePlan plan) { globalFailure.Arm(plan); }
-void FailHeapAlloc(FailurePlan plan) { heapFailure.Arm(plan); }
-long LiveGlobalBlocks() { return liveGlobal; }
-long LiveHeapBlocks() { return liveHeap; }
+void AddMemoryControls(Controls& controls) {
+  controls.FailGlobalAlloc = [](FailurePlan plan) { globalFailure.Arm(plan); };
+  controls.FailHeapAlloc = [](FailurePlan plan) { heapFailure.Arm(plan); };
+  controls.LiveGlobalBlocks = []() -> long { return liveGlobal; };
+  controls.LiveHeapBlocks = []() -> long { return liveHeap; };
+}
+
+void ResetMemoryStandin() {
+  globalFailure.Arm({});
+  heapFailure.Arm({});
+}
 
 }  // namespace kav::standin

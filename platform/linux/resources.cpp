@@ -1,5 +1,5 @@
 // Stand-ins for reading a library's string-table resource. A library of the
-// Linux build keeps its string blocks in an ELF note (string_table_note.h),
+// Linux build keeps its string blocks in an ELF note (string_note.h),
 // found here in the loaded image through the library's program headers, so a
 // text handed out by pointer stays valid while the library is loaded, as on
 // Windows. Every length read from the note is checked against the note's size.
@@ -12,23 +12,14 @@
 #include <span>
 #include <vector>
 
-#include "platform/linux/string_table_note.h"
 #include "platform/win32.h"
+#include "string_note.h"
 
 namespace {
 
-using Units = std::span<const WCHAR>;
-
-struct StringBlock {
-  WORD name;      // string id / 16 + 1
-  Units entries;  // 16 counted entries
-};
-
-// The checked table of one loaded library: every block walks to its end.
-struct StringTable {
-  WORD language;
-  std::vector<StringBlock> blocks;
-};
+using kav::string_note::Units;
+using StringBlock = kav::string_note::Block;
+using StringTable = kav::string_note::Table;
 
 struct NoteSegment {
   const BYTE* start;
@@ -90,54 +81,11 @@ std::optional<Units> FindTableNote(const NoteSegment& segment) {
   return std::nullopt;
 }
 
-// True when the 16 entries fill the block exactly.
-bool WellFormedBlock(Units block) {
-  size_t at = 0;
-  for (unsigned entry = 0; entry < kav::string_note::kEntriesPerBlock; ++entry) {
-    if (at >= block.size() || block.size() - at - 1 < block[at]) return false;
-    at += 1 + size_t{block[at]};
-  }
-  return at == block.size();
-}
-
-std::optional<StringTable> ParseTable(Units units) {
-  if (units.size() < 2) return std::nullopt;
-  StringTable table{units[0], {}};
-  const WORD blockCount = units[1];
-  size_t at = 2;
-  for (WORD i = 0; i < blockCount; ++i) {
-    if (units.size() - at < 2) return std::nullopt;
-    const WORD name = units[at];
-    const size_t count = units[at + 1];
-    at += 2;
-    if (units.size() - at < count || !WellFormedBlock(units.subspan(at, count))) return std::nullopt;
-    table.blocks.push_back({name, units.subspan(at, count)});
-    at += count;
-  }
-  if (at != units.size()) return std::nullopt;
-  return table;
-}
-
 std::optional<StringTable> LoadTable(HMODULE module) {
   for (const NoteSegment& segment : NoteSegmentsOf(module)) {
-    if (const std::optional<Units> note = FindTableNote(segment)) return ParseTable(*note);
+    if (const std::optional<Units> note = FindTableNote(segment)) return kav::string_note::ParseDescriptor(*note);
   }
   return std::nullopt;
-}
-
-const StringBlock* FindBlock(const StringTable& table, WORD name) {
-  for (const StringBlock& block : table.blocks) {
-    if (block.name == name) return &block;
-  }
-  return nullptr;
-}
-
-// The entry's text, not null-terminated; an empty entry points at the next
-// entry's length, as the resource block on Windows does.
-Units EntryText(const StringBlock& block, unsigned index) {
-  size_t at = 0;
-  for (unsigned entry = 0; entry < index; ++entry) at += 1 + size_t{block.entries[at]};
-  return Units(block.entries.data() + at + 1, block.entries[at]);
 }
 
 bool IsStringType(LPCWSTR type) { return IS_INTRESOURCE(type) && LOWORD(type) == LOWORD(RT_STRING); }
@@ -172,12 +120,12 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferMax) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return 0;
   }
-  const StringBlock* block = FindBlock(*table, static_cast<WORD>((LOWORD(id) >> 4) + 1));
+  const StringBlock* block = kav::string_note::FindBlock(*table, kav::string_note::BlockName(LOWORD(id)));
   if (block == nullptr) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return 0;
   }
-  const Units text = EntryText(*block, id & 0xF);
+  const Units text = kav::string_note::EntryText(*block, id % kav::string_note::kEntriesPerBlock);
   if (bufferMax == 0) {
     const WCHAR* start = text.data();
     std::memcpy(buffer, &start, sizeof start);
@@ -213,7 +161,7 @@ BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW proc, LON
 BOOL EnumResourceLanguagesW(HMODULE module, LPCWSTR type, LPCWSTR name, ENUMRESLANGPROCW proc, LONG_PTR param) {
   const std::optional<StringTable> table = LoadTableOfType(module, type);
   if (!table) return FALSE;
-  if (!IS_INTRESOURCE(name) || FindBlock(*table, LOWORD(name)) == nullptr) {
+  if (!IS_INTRESOURCE(name) || kav::string_note::FindBlock(*table, LOWORD(name)) == nullptr) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return FALSE;
   }

@@ -40,9 +40,11 @@ BOOL ImpersonatePrinterClient(HANDLE token) {
 
 namespace kav::standin {
 
-void FailRevertToPrinterSelf(FailurePlan plan) { revertFailure.Arm(plan); }
-long IdentityReverts() { return reverts; }
-long IdentityImpersonations() { return impersonations; }
+void AddIdentityControls(Controls& controls) {
+  controls.FailRevertToPrinterSelf = [](FailurePlan plan) { revertFailure.Arm(plan); };
+  controls.IdentityReverts = []() -> long { return reverts; };
+  controls.IdentityImpersonations = []() -> long { return impersonations; };
+}
 
 void ResetIdentityStandin() {
   revertFailure.Arm({});

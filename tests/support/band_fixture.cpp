@@ -103,7 +103,7 @@ void BandTest::SetUp() {
   std::filesystem::create_directories(folder);
   UseTempFolder(folder);
   RenderTest::SetUp();
-  heapBlocksBefore = standin::LiveHeapBlocks();
+  if (standins != nullptr) heapBlocksBefore = standins->LiveHeapBlocks();
 }
 
 void BandTest::TearDown() {
@@ -129,12 +129,13 @@ size_t BandTest::TempFilesInFolder() const {
 
 void BandTest::ExpectNothingLeft() {
   EXPECT_EQ(TempFilesInFolder(), 0u) << "a temporary file was left behind";
-  EXPECT_EQ(standin::LiveTempFiles(), 0);
-  EXPECT_EQ(standin::GdiplusStartups(), standin::GdiplusShutdowns());
-  EXPECT_EQ(standin::LiveImages(), 0);
-  EXPECT_EQ(standin::IdentityReverts(), standin::IdentityImpersonations());
-  EXPECT_EQ(standin::LiveFileHandles(), 0);
-  EXPECT_EQ(standin::LiveHeapBlocks(), heapBlocksBefore);
+  if (standins == nullptr) return;
+  EXPECT_EQ(standins->LiveTempFiles(), 0);
+  EXPECT_EQ(standins->GdiplusStartups(), standins->GdiplusShutdowns());
+  EXPECT_EQ(standins->LiveImages(), 0);
+  EXPECT_EQ(standins->IdentityReverts(), standins->IdentityImpersonations());
+  EXPECT_EQ(standins->LiveFileHandles(), 0);
+  EXPECT_EQ(standins->LiveHeapBlocks(), heapBlocksBefore);
 }
 
 void BandTest::SendAndCheck(DWORD callbackId, Band& band) {

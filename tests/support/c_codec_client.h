@@ -3,7 +3,7 @@
 #ifndef KAV_C_CODEC_CLIENT_H
 #define KAV_C_CODEC_CLIENT_H
 
-#include "codec/include/kavcmp.h"
+#include "kavcmp.h"
 
 #ifdef __cplusplus
 extern "C" {

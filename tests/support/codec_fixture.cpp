@@ -3,16 +3,18 @@
 namespace kav::test {
 
 void CodecTest::SetUp() {
-  standin::Reset();
+  StandinTest::SetUp();
   std::string error;
   ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
   ASSERT_TRUE(FindCodecFunctions(library, codec, error)) << error;
-  globalBlocksAtStart = standin::LiveGlobalBlocks();
+  if (standins != nullptr) globalBlocksAtStart = standins->LiveGlobalBlocks();
 }
 
 void CodecTest::TearDown() {
-  EXPECT_EQ(standin::LiveGlobalBlocks(), globalBlocksAtStart) << "global memory blocks left behind";
-  standin::Reset();
+  if (standins != nullptr) {
+    EXPECT_EQ(standins->LiveGlobalBlocks(), globalBlocksAtStart) << "global memory blocks left behind";
+  }
+  StandinTest::TearDown();
 }
 
 Bytes CodecTest::Collect(CompressHandle* handle, uint32_t size) {

@@ -1,6 +1,7 @@
 // The codec's six functions found in the render library built beside the
-// tests, as another module reaches them, with the platform stand-ins put back
-// to their start and every global block checked back in after each test.
+// tests, as another module reaches them, with the platform stand-ins (where
+// the build has them) put back to their start and every global block checked
+// back in after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,14 +11,14 @@
 #include <vector>
 
 #include "bytes.h"
-#include "codec/include/kavcmp.h"
 #include "codec_functions.h"
 #include "host/plugin_library.h"
-#include "platform/standin.h"
+#include "kavcmp.h"
+#include "standin_fixture.h"
 
 namespace kav::test {
 
-class CodecTest : public ::testing::Test {
+class CodecTest : public StandinTest {
  protected:
   void SetUp() override;
   void TearDown() override;

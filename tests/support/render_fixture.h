@@ -1,5 +1,6 @@
 // A render session on the library built beside the tests, with the platform
-// stand-ins put back to their start before each test.
+// stand-ins (where the build has them) put back to their start before each
+// test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,21 +9,19 @@
 
 #include "bytes.h"
 #include "host/render_session.h"
-#include "platform/standin.h"
 #include "render/render_plugin.h"
+#include "standin_fixture.h"
 
 namespace kav::test {
 
-class RenderTest : public ::testing::Test {
+class RenderTest : public StandinTest {
  protected:
   void SetUp() override {
-    standin::Reset();
+    StandinTest::SetUp();
     std::string error;
     ASSERT_TRUE(session.Open(host::PluginBesideProgram("kavrender"), error)) << error;
     ASSERT_EQ(session.EnableDevice(), S_OK);
   }
-  void TearDown() override { standin::Reset(); }
-
   host::DriverHelper& helper() { return session.helper(); }
   RenderPdev& pdev() { return *static_cast<RenderPdev*>(session.devobj().pdevOEM); }
 

@@ -15,8 +15,8 @@ int Failure(std::ostream& err, const std::string& message) {
 void ApplyOsVersion(const std::optional<std::pair<uint32_t, uint32_t>>& version, const char* option,
                     std::ostream& err) {
   if (!version) return;
-  if (standin::Available()) {
-    standin::SetOsVersion(version->first, version->second);
+  if (const standin::Controls* standins = standin::Get()) {
+    standins->SetOsVersion(version->first, version->second);
   } else {
     err << "kavhost: note: " << option
         << " does nothing on Windows; the system's own version decides whether bands are tried as JPEG\n";

@@ -117,6 +117,6 @@ struct GdiplusFlatApi {
 // GDI+ bound on the first call and kept for the life of the process; null
 // where it cannot be had (no library, or one without these calls), so every
 // use can fail cleanly.
-KAV_PLATFORM_API const GdiplusFlatApi* BindGdiplus();
+KAV_EXPORT const GdiplusFlatApi* BindGdiplus();
 
 }  // namespace kav::gdiplus

@@ -10,9 +10,9 @@ namespace kav::spooler {
 
 // Leaves the print client's identity for the spooler's own; the token to
 // return with, or null when the change failed (the caller keeps its identity).
-KAV_PLATFORM_API HANDLE RevertToPrinterSelf();
+KAV_EXPORT HANDLE RevertToPrinterSelf();
 
 // Returns to the print client's identity that `token` holds.
-KAV_PLATFORM_API BOOL ImpersonatePrinterClient(HANDLE token);
+KAV_EXPORT BOOL ImpersonatePrinterClient(HANDLE token);
 
 }  // namespace kav::spooler

@@ -18,17 +18,22 @@
 #include <compstui.h>
 #include <winddi.h>
 // clang-format on
-#define KAV_EXPORT
-// Services of our own platform layer: linked into each library on Windows.
-#define KAV_PLATFORM_API
 #define KAV_WIDE(s) L##s
 #else
-#include "platform/linux/win32_types.h"
-#define KAV_EXPORT __attribute__((visibility("default")))
-// Services of our own platform layer: exported by the kavplatform library.
-#define KAV_PLATFORM_API __attribute__((visibility("default")))
+// The same declarations, split as the SDK headers above split them.
+#include "platform/linux/base_types.h"
+#include "platform/linux/com.h"
+#include "platform/linux/ddi.h"
+#include "platform/linux/errors.h"
+#include "platform/linux/files.h"
+#include "platform/linux/gdi.h"
+#include "platform/linux/kernel.h"
+#include "platform/linux/memory.h"
+#include "platform/linux/modules.h"
+#include "platform/linux/property_sheet.h"
 #define KAV_WIDE(s) u##s
 #endif
+#include "platform/export.h"
 
 // Layouts the printer host and the tools depend on, the same on both builds.
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4);

@@ -1,32 +1,16 @@
-// Build tool of the Linux build: reads the library's string-table resource
-// script and writes a C++ source that puts the same string blocks into an ELF
-// note of the library (platform/linux/string_table_note.h), where the
-// platform's LoadStringW finds them. The Windows build gives the script to the
-// resource compiler instead.
-//
-// It reads the part of the resource language that the script uses and stops
-// with an error on anything else, so both builds carry the same texts:
-// `#include` lines (for the resource compiler's preprocessor), `#pragma
-// code_page(65001)`, `LANGUAGE primary, sub`, `STRINGTABLE BEGIN id, "text"
-// ... END` (braces for BEGIN and END, the comma optional, `""` inside a text
-// for one double quote), and comments of both kinds.
-//
-// Usage: string_note_generator <script.rc> <output.cpp>
+// The reader of the string-table resource script for the Linux build's note
+// generator (string_script.h).
+#include "string_script.h"
+
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "platform/linux/string_table_note.h"
 #include "platform/wide_text.h"
 
+namespace kav::string_note {
 namespace {
 
 struct ScriptError : std::runtime_error {
@@ -128,12 +112,6 @@ class Lexer {
   int line_ = 1;
 };
 
-// The strings of the script, all in one language.
-struct StringTable {
-  std::optional<WORD> language;
-  std::map<unsigned, kav::WideString> texts;  // by id
-};
-
 std::string WithoutSpaces(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -174,8 +152,9 @@ class Parser {
  public:
   explicit Parser(std::string source) : lexer_(std::move(source)) {}
 
-  StringTable Parse() {
-    for (Token token = lexer_.Next(); token.kind != TokenKind::kEnd; token = lexer_.Next()) {
+  StringScript Parse() {
+    Token token = lexer_.Next();
+    for (; token.kind != TokenKind::kEnd; token = lexer_.Next()) {
       if (token.kind == TokenKind::kDirective) {
         Directive(token);
       } else if (token.kind == TokenKind::kWord && token.text == "LANGUAGE") {
@@ -186,6 +165,7 @@ class Parser {
         throw ScriptError(token.line, "unexpected '" + token.text + "'");
       }
     }
+    if (table_.texts.empty()) throw ScriptError(token.line, "the script holds no strings");
     return std::move(table_);
   }
 
@@ -206,15 +186,16 @@ class Parser {
     Expect(TokenKind::kComma, ",");
     const unsigned sub = LanguagePart(lexer_.Next());
     if (primary > 0x3FF || sub > 0x3F) throw ScriptError(primaryToken.line, "language out of range");
-    language_ = static_cast<WORD>(sub << 10 | primary);
+    language_ = static_cast<uint16_t>(sub << 10 | primary);
   }
 
   void Strings(int line) {
     if (!language_) throw ScriptError(line, "STRINGTABLE before any LANGUAGE statement");
-    if (table_.language && *table_.language != *language_) {
+    if (tableLanguage_ && *tableLanguage_ != *language_) {
       throw ScriptError(line, "the string table may have one language only");
     }
-    table_.language = language_;
+    tableLanguage_ = language_;
+    table_.language = *language_;
     Expect(TokenKind::kWord, "BEGIN");
     for (Token token = lexer_.Next(); !(token.kind == TokenKind::kWord && token.text == "END"); token = lexer_.Next()) {
       if (token.kind != TokenKind::kWord) throw ScriptError(token.line, "a string id or END is expected");
@@ -231,11 +212,11 @@ class Parser {
     bool ascii = true;
     for (char c : text.text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (!ascii && !utf8_) throw ScriptError(text.line, "texts beyond ASCII need #pragma code_page(65001) first");
-    kav::WideString wide = kav::ToWide(text.text);
+    std::u16string wide = ToWide(text.text);
     // Only invalid UTF-8 fails to come back unchanged.
-    if (kav::ToUtf8(wide) != text.text) throw ScriptError(text.line, "text is not valid UTF-8");
+    if (ToUtf8(wide) != text.text) throw ScriptError(text.line, "text is not valid UTF-8");
     if (wide.size() > 0xFFFF) throw ScriptError(text.line, "text too long");
-    if (!table_.texts.emplace(id, std::move(wide)).second) {
+    if (!table_.texts.emplace(static_cast<uint16_t>(id), std::move(wide)).second) {
       throw ScriptError(text.line, "string id " + std::to_string(id) + " given twice");
     }
   }
@@ -246,77 +227,21 @@ class Parser {
   }
 
   Lexer lexer_;
-  StringTable table_;
-  std::optional<WORD> language_;
+  StringScript table_;
+  std::optional<uint16_t> language_;       // of the last LANGUAGE statement
+  std::optional<uint16_t> tableLanguage_;  // of the first STRINGTABLE
   bool utf8_ = false;
 };
 
-// The note's descriptor: language, block count, then each block's name,
-// unit count and 16 counted entries.
-std::vector<uint16_t> NoteUnits(const StringTable& table) {
-  std::map<unsigned, std::array<const kav::WideString*, kav::string_note::kEntriesPerBlock>> blocks;
-  for (const auto& [id, text] : table.texts) blocks[id / 16 + 1][id % 16] = &text;
-  std::vector<uint16_t> units = {table.language.value_or(0), static_cast<uint16_t>(blocks.size())};
-  for (const auto& [name, entries] : blocks) {
-    units.push_back(static_cast<uint16_t>(name));
-    const size_t countAt = units.size();
-    units.push_back(0);
-    for (const kav::WideString* text : entries) {
-      units.push_back(text == nullptr ? 0 : static_cast<uint16_t>(text->size()));
-      if (text != nullptr) units.insert(units.end(), text->begin(), text->end());
-    }
-    const size_t count = units.size() - countAt - 1;
-    if (count > 0xFFFF) throw ScriptError(0, "string block " + std::to_string(name) + " too long");
-    units[countAt] = static_cast<uint16_t>(count);
-  }
-  return units;
-}
-
-std::string NoteSource(const std::vector<uint16_t>& units, const std::string& scriptName) {
-  std::ostringstream out;
-  out << "// Generated by string_note_generator from " << scriptName << ": edit the script, not this file.\n"
-      << "#include <cstdint>\n\nnamespace {\n\n"
-      << "struct StringTableNote {\n  uint32_t nameSize;\n  uint32_t descSize;\n  uint32_t type;\n"
-      << "  char owner[" << sizeof kav::string_note::kOwner << "];\n  uint16_t units[" << units.size() << "];\n};\n\n"
-      << "__attribute__((section(\"" << kav::string_note::kSectionName << "\"), used, aligned(4)))\n"
-      << "const StringTableNote kStringTableNote = {\n    " << sizeof kav::string_note::kOwner << ", "
-      << units.size() * sizeof(uint16_t) << ", " << kav::string_note::kType << ", \"" << kav::string_note::kOwner
-      << "\",\n    {";
-  for (size_t i = 0; i < units.size(); ++i) {
-    out << (i % 12 == 0 ? "\n        " : " ") << "0x" << std::hex << units[i] << std::dec << ",";
-  }
-  out << "\n    }};\n\n}  // namespace\n";
-  return out.str();
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: string_note_generator <script.rc> <output.cpp>\n";
-    return 2;
-  }
-  const std::string scriptPath = argv[1];
-  std::ifstream script(scriptPath, std::ios::binary);
-  if (!script) {
-    std::cerr << scriptPath << ": cannot read\n";
-    return 1;
-  }
+std::optional<StringScript> ReadStringScript(const std::string& source, std::string& error) {
   try {
-    std::ostringstream source;
-    source << script.rdbuf();
-    const StringTable table = Parser(source.str()).Parse();
-    if (table.texts.empty()) throw ScriptError(0, "the script holds no strings");
-    const std::string note = NoteSource(NoteUnits(table), scriptPath.substr(scriptPath.find_last_of('/') + 1));
-    std::ofstream output(argv[2], std::ios::binary | std::ios::trunc);
-    output << note;
-    if (!output.flush()) {
-      std::cerr << argv[2] << ": cannot write\n";
-      return 1;
-    }
-  } catch (const ScriptError& error) {
-    std::cerr << scriptPath << ":" << error.line << ": " << error.what() << "\n";
-    return 1;
+    return Parser(source).Parse();
+  } catch (const ScriptError& failure) {
+    error = "line " + std::to_string(failure.line) + ": " + failure.what();
+    return std::nullopt;
   }
-  return 0;
 }
+
+}  // namespace kav::string_note

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "codec/include/kavcmp.h"
 #include "host/plugin_library.h"
+#include "kavcmp.h"
 
 namespace kav::test {
 

@@ -1,0 +1,32 @@
+# Libraries found on the build machine. The tools take each one they can and
+# fall back on code of their own without it; the Linux stand-ins need
+# TurboJPEG (platform/CMakeLists.txt says so when it is missing).
+find_package(ZLIB QUIET)
+find_package(PNG QUIET)
+find_path(KAV_TURBOJPEG_INCLUDE turbojpeg.h)
+find_library(KAV_TURBOJPEG_LIBRARY turbojpeg)
+if(KAV_TURBOJPEG_INCLUDE AND KAV_TURBOJPEG_LIBRARY)
+  set(turbojpeg_found ON)
+  add_library(kav_turbojpeg INTERFACE)
+  target_link_libraries(kav_turbojpeg INTERFACE ${KAV_TURBOJPEG_LIBRARY})
+  target_include_directories(kav_turbojpeg SYSTEM INTERFACE ${KAV_TURBOJPEG_INCLUDE})
+else()
+  set(turbojpeg_found OFF)
+endif()
+
+option(KAV_HAVE_ZLIB "Deflate the PNG pictures the tools write (else stored blocks)" ${ZLIB_FOUND})
+option(KAV_HAVE_LIBPNG "Read PNG pictures in kavhost (else PNM only)" ${PNG_FOUND})
+option(KAV_HAVE_TURBOJPEG "Decode JPEG records in kavjob (else they are left blank)" ${turbojpeg_found})
+message(STATUS "kav tools: zlib ${KAV_HAVE_ZLIB}, libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+
+# Gives `target` the source that uses an optional library, with the library,
+# when its switch is on, else our own fallback:
+#   kav_optional_source(target SWITCH source-with library source-without)
+function(kav_optional_source target switch with library without)
+  if(${switch})
+    target_sources(${target} PRIVATE ${with})
+    target_link_libraries(${target} PRIVATE ${library})
+  else()
+    target_sources(${target} PRIVATE ${without})
+  endif()
+endfunction()
