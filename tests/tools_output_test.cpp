@@ -17,40 +17,12 @@
 #include "standin_fixture.h"
 #include "support/files.h"
 #include "support/output_file.h"
+#include "tool_run.h"
 
 namespace kav::tools {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun Host(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  ToolRun run;
-  run.code = RunKavHost(args, out, err, false);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-ToolRun Job(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  ToolRun run;
-  run.code = RunKavJob(args, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-}
 
 std::string ReadText(const std::string& path) {
   std::vector<uint8_t> bytes;

@@ -17,40 +17,12 @@
 #include "support/files.h"
 #include "support/image.h"
 #include "support/shown_text.h"
+#include "tool_run.h"
 
 namespace kav::tools {
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun Host(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  ToolRun run;
-  run.code = RunKavHost(args, out, err, false);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-ToolRun Job(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  ToolRun run;
-  run.code = RunKavJob(args, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary);
-  file << text;
-}
 
 // A PNM file of the picture in the given form: P1 to P6.
 void WritePnm(const std::string& path, const Image& picture, int form) {
