@@ -186,7 +186,8 @@ struct PlacementReading {
   bool landscape;  // the device's x runs along the sheet's length
   bool turned;     // the page lies half a turn round
 };
-inline std::optional<PlacementReading> ReadPlacement(const float (&m)[6]) {
+// `m` holds the six numbers m1 to m6.
+inline std::optional<PlacementReading> ReadPlacement(const float* m) {
   const bool landscape = m[0] == 0.0f;
   const float scale = landscape ? m[1] : m[0];
   if (!std::isfinite(scale) || scale == 0.0f) return std::nullopt;

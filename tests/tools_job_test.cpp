@@ -14,7 +14,7 @@
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "job/page_decoder.h"
-#include "job/placement.h"
+#include "render/printer_language.h"
 
 namespace kav::tools {
 namespace {
@@ -500,10 +500,11 @@ TEST(PlacementTest, AMatrixThatIsNotANumberReadsAsUnknown) {
     EXPECT_FALSE(PageSize(plan).fromPaper) << text;
   }
   const float turned[6] = {-0.12f, 0, 0, 0.12f, 0, 0};
-  const Placement placement = ReadPlacement(turned);
-  EXPECT_EQ(placement.dpi, 600u);
-  EXPECT_FALSE(placement.landscape);
-  EXPECT_TRUE(placement.turned);
+  const auto placement = language::ReadPlacement(turned);
+  ASSERT_TRUE(placement.has_value());
+  EXPECT_EQ(placement->dpi, 600u);
+  EXPECT_FALSE(placement->landscape);
+  EXPECT_TRUE(placement->turned);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "job/placement.h"
+#include "render/printer_language.h"
 
 namespace kav::tools {
 namespace {
@@ -16,10 +16,10 @@ std::string Hex2(uint8_t value) {
 // What the placement matrix says of the page: its resolution and turn.
 std::string PlacementNote(const float* m) {
   if (m[0] == 0 && m[1] == 0) return "";
-  const Placement placement = ReadPlacement(m);
-  if (placement.dpi == 0) return " (unknown)";
-  return " (" + std::to_string(placement.dpi) + " dpi, " + (placement.landscape ? "landscape" : "portrait") +
-         (placement.turned ? ", turned half a turn" : "") + ")";
+  const auto placement = language::ReadPlacement(m);
+  if (!placement) return " (unknown)";
+  return " (" + std::to_string(placement->dpi) + " dpi, " + (placement->landscape ? "landscape" : "portrait") +
+         (placement->turned ? ", turned half a turn" : "") + ")";
 }
 
 std::string DescribeRecord(const RecordFields& r) {

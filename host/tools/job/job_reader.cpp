@@ -3,82 +3,34 @@
 #include <charconv>
 #include <cstring>
 
+#include "render/printer_language.h"
+
 namespace kav::tools {
 namespace {
 
-struct CodeId {
-  uint8_t code;
-  const char* ids;
-};
-
-// The code bytes of the single form and the callback ids that send them.
-constexpr CodeId kSingleCodes[] = {
-    {0x03, "220"},
-    {0x07, "221"},
-    {0x05, "222"},
-    {0x0B, "223"},
-    {0x09, "224"},
-    {0x0F, "225"},
-    {0x0D, "226"},
-    {0x2B, "227"},
-    {0x25, "228"},
-    {0x27, "229"},
-    {0x23, "230"},
-    {0x2D, "231"},
-    {0x21, "232"},
-    {0x17, "233"},
-    {0x2F, "234"},
-    {0x31, "235"},
-    {0x3D, "236"},
-    {0x1F, "237"},
-    {0x5F, "238"},
-    {0x61, "239"},
-    {0x67, "240"},
-    {0x3F, "241"},
-    {0x63, "245"},
-    {0x47, "246"},
-    {0x49, "247"},
-    {0x69, "300"},
-    {0x6B, "301"},
-    {0x6D, "302"},
-    {0x6F, "303"},
-    {0x5D, "304"},
-    {0x55, "305"},
-    {0x19, "306"},
-    {0x53, "307"},
-    {0x3B, "308"},
-    {0x79, "309"},
-    {0x33, "310"},
-    {0x35, "311"},
-    {0x37, "312"},
-    {0x45, "313"},
-    {0x73, "314"},
-    {0x75, "315"},
-    {0x77, "316"},
-    {0x57, "317"},
-    {0x59, "318"},
-    {0x4B, "319"},
-    {0x4D, "320"},
-    {0x5B, "321"},
-    {0x15, "322"},
-    {0x51, "248 or 323 to 328"},
-};
-
-// The code bytes of the Ec form.
-constexpr CodeId kEcCodes[] = {
-    {0x00, "200"},        {0x02, "201"},        {0x03, "203"}, {0x14, "204"}, {0x15, "205"}, {0x16, "206"},
-    {0x04, "207 or 209"}, {0x05, "208 or 210"}, {0x01, "211"}, {0x0A, "212"}, {0x0B, "213"},
-};
-
-constexpr uint8_t kPaperCode = 0x51;
-
-template <size_t N>
-const char* FindIds(const CodeId (&table)[N], uint8_t code) {
-  for (const CodeId& entry : table) {
-    if (entry.code == code) return entry.ids;
+// The callback ids whose command sends `code` in `table`, as "227", "207 or
+// 209" or "248 or 323 to 328"; empty when none does.
+template <typename Command, size_t count>
+std::string IdsSending(const Command (&table)[count], uint8_t code) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    if (table[i].code != code) continue;
+    size_t last = i;  // a run of consecutive ids reads as "from to last"
+    while (last + 1 < count && table[last + 1].code == code && table[last + 1].id == table[last].id + 1) ++last;
+    if (!text.empty()) text += " or ";
+    text += std::to_string(table[i].id);
+    if (last > i + 1) text += " to " + std::to_string(table[last].id);
+    if (last == i + 1) text += " or " + std::to_string(table[last].id);
+    i = last;
   }
-  return nullptr;
+  return text;
 }
+
+bool IsSingleCode(uint8_t code) { return !IdsSending(language::kSingleCommands, code).empty(); }
+
+// The fixed strings of the page start and end.
+constexpr std::string_view kPageStart = language::FindCommand(language::kFixedCommands, language::kPageStartId)->bytes;
+constexpr std::string_view kPageEnd = language::FindCommand(language::kFixedCommands, language::kPageEndId)->bytes;
 
 std::string Hex2(uint8_t value) {
   const char* digits = "0123456789abcdef";
@@ -139,18 +91,20 @@ class Reader {
   bool ReadItem(JobItem& item) {
     const uint8_t lead = data_[at_];
     const uint8_t next = Left() >= 2 ? data_[at_ + 1] : 0;
-    if (lead == 0x43) return ReadRecord(item);
-    if (lead == 0x41) return ReadPlacement(item);
-    if (lead == 0x46) return ReadFixed(item, ItemKind::kFbed, "FBED");
+    if (lead == language::kRecordSignature[0]) return ReadRecord(item);
+    if (lead == language::kPagePlacementLead[0]) return ReadPlacement(item);
+    if (lead == kPageStart[0]) return ReadFixed(item, ItemKind::kFbed, kPageStart);
     // 'E' starts "Ec" and "EB", and is also the code of id 313. Colour bytes
     // 1 and 2 and the letter B are no command of their own, so the byte after
     // "Ec" or the letter B decides.
-    if (lead == 0x45 && next == 0x42) return ReadFixed(item, ItemKind::kEndPage, "EB");
-    if (lead == 0x45 && next == 0x63 && (Left() < 3 || data_[at_ + 2] == 1 || data_[at_ + 2] == 2)) {
+    if (lead == kPageEnd[0] && next == kPageEnd[1]) return ReadFixed(item, ItemKind::kEndPage, kPageEnd);
+    const uint8_t colour = Left() >= 3 ? data_[at_ + 2] : 0;
+    if (lead == language::kEcLead[0] && next == language::kEcLead[1] &&
+        (Left() < 3 || colour == language::kColorByteMonochrome || colour == language::kColorByteColor)) {
       return ReadEc(item);
     }
-    if (lead == kPaperCode) return ReadPaper(item);
-    if (FindIds(kSingleCodes, lead) != nullptr) {
+    if (lead == language::kSheetSizeCode) return ReadPaper(item);
+    if (IsSingleCode(lead)) {
       item.kind = ItemKind::kCode;
       item.code = U8();
       return true;
@@ -158,12 +112,13 @@ class Reader {
     return Fail(at_, "the byte " + Hex2(lead) + " is no command the plug-in sends");
   }
 
-  bool ReadFixed(JobItem& item, ItemKind kind, const char* text) {
-    const size_t length = std::strlen(text);
-    if (!Need(length, at_, text)) return false;
-    if (std::memcmp(data_ + at_, text, length) != 0) {
-      return Fail(at_, std::string("the byte ") + Hex2(data_[at_]) + " starts no command the plug-in sends (\"" + text +
-                           "\" expected)");
+  bool ReadFixed(JobItem& item, ItemKind kind, std::string_view text) {
+    const size_t length = text.size();
+    const std::string name(text);
+    if (!Need(length, at_, name.c_str())) return false;
+    if (std::memcmp(data_ + at_, text.data(), length) != 0) {
+      return Fail(at_,
+                  "the byte " + Hex2(data_[at_]) + " starts no command the plug-in sends (\"" + name + "\" expected)");
     }
     item.kind = kind;
     at_ += length;
@@ -176,7 +131,7 @@ class Reader {
     at_ += 2;
     item.colour = U8();
     item.code = U8();
-    if (FindIds(kEcCodes, item.code) == nullptr)
+    if (IdsSending(language::kEcCommands, item.code).empty())
       return Fail(item.offset, "Ec command with the unknown code " + Hex2(item.code));
     return true;
   }
@@ -191,7 +146,7 @@ class Reader {
   }
 
   bool ReadPlacement(JobItem& item) {
-    if (Left() >= 2 && data_[at_ + 1] != 0x61) {
+    if (Left() >= 2 && data_[at_ + 1] != language::kPagePlacementLead[1]) {
       return Fail(at_, "the byte 0x41 starts no command the plug-in sends (\"Aa\" expected)");
     }
     if (!Need(26, at_, "page placement (\"Aa\" and six numbers)")) return false;
@@ -205,7 +160,8 @@ class Reader {
     const size_t start = at_;
     const char* what = "image record header";
     if (!Need(2, start, what)) return false;
-    if (data_[at_ + 1] != 0x71) return Fail(at_, "the byte 0x43 starts no command the plug-in sends (\"Cq\" expected)");
+    if (data_[at_ + 1] != language::kRecordSignature[1])
+      return Fail(at_, "the byte 0x43 starts no command the plug-in sends (\"Cq\" expected)");
     item.kind = ItemKind::kRecord;
     RecordFields& r = item.record;
     at_ += 2;
@@ -217,7 +173,7 @@ class Reader {
     r.height = U16();
     r.extKind = U8();
     if (r.HasExtension()) {
-      if (!Need(5, start, what)) return false;
+      if (!Need(language::kRecordExtensionSize, start, what)) return false;
       r.extCode = U8();
       r.extValue = U32();
     }
@@ -227,7 +183,7 @@ class Reader {
       if (!Need(1, start, what)) return false;
       r.colorSpace = U8();
       if (r.HasTable()) {
-        if (!Need(5, start, what)) return false;
+        if (!Need(language::kRecordTableLeadSize, start, what)) return false;
         r.tableKind = U8();
         r.tableCount = U16();
         r.tableLength = U16();
@@ -259,33 +215,30 @@ class Reader {
 }  // namespace
 
 bool RecordFields::IdentityTransform() const {
-  static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   for (int i = 0; i < 6; ++i) {
-    if (transform[i] != kIdentity[i]) return false;
+    if (transform[i] != language::kIdentityMatrix[i]) return false;
   }
   return true;
 }
 
 JobReading ReadJob(const uint8_t* data, size_t size) { return Reader(data, size).Run(); }
 
-std::string SingleCodeIds(uint8_t code) {
-  const char* ids = FindIds(kSingleCodes, code);
-  return ids == nullptr ? std::string() : ids;
-}
+std::string SingleCodeIds(uint8_t code) { return IdsSending(language::kSingleCommands, code); }
 
-std::string EcCodeIds(uint8_t code) {
-  const char* ids = FindIds(kEcCodes, code);
-  return ids == nullptr ? std::string() : ids;
-}
+std::string EcCodeIds(uint8_t code) { return IdsSending(language::kEcCommands, code); }
 
 std::string RecordKindName(const RecordFields& r) {
   if (!r.HasFormat()) return "without format block";
-  if (r.colorSpace == 3 && r.bitsPerComponent == 1 && r.compression == 7) return "1-bit compressed";
-  if (r.colorSpace == 3 && r.bitsPerComponent == 1 && r.compression == 1) return "1-bit raw";
-  if (r.colorSpace == 3 && r.bitsPerComponent == 8 && r.compression == 1) return "gray raw";
-  if (r.colorSpace == 3 && r.bitsPerComponent == 8 && r.compression == 7) return "gray compressed";
-  if (r.colorSpace == 4 && r.bitsPerComponent == 8 && r.compression == 1) return "colour raw";
-  if (r.colorSpace == 5 && r.compression == 4) return "JPEG";
+  using namespace language;
+  const bool gray = r.colorSpace == kColorSpaceGray;
+  if (gray && r.bitsPerComponent == 1 && r.compression == kCompressionRows) return "1-bit compressed";
+  if (gray && r.bitsPerComponent == 1 && r.compression == kCompressionNone) return "1-bit raw";
+  if (gray && r.bitsPerComponent == 8 && r.compression == kCompressionNone) return "gray raw";
+  if (gray && r.bitsPerComponent == 8 && r.compression == kCompressionRows) return "gray compressed";
+  if (r.colorSpace == kColorSpaceRgb && r.bitsPerComponent == 8 && r.compression == kCompressionNone) {
+    return "colour raw";
+  }
+  if (r.colorSpace == kColorSpaceJpeg && r.compression == kCompressionJpeg) return "JPEG";
   return "colour space " + std::to_string(r.colorSpace) + ", " + std::to_string(r.bitsPerComponent) +
          " bits, compression " + std::to_string(r.compression);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "render/printer_language.h"
+
 namespace kav::tools {
 
 // The fields of an image record header ("Cq"), in the general layout.
@@ -33,9 +35,9 @@ struct RecordFields {
   uint32_t dataLength = 0;
   size_t dataOffset = 0;  // where the data bytes start in the job
 
-  bool HasFormat() const { return formatKind == 2; }
-  bool HasExtension() const { return extKind == 2; }
-  bool HasTable() const { return HasFormat() && colorSpace >= 8 && colorSpace <= 11; }
+  bool HasFormat() const { return formatKind == language::kFormatBlockFollows; }
+  bool HasExtension() const { return extKind == language::kExtensionFollows; }
+  bool HasTable() const { return HasFormat() && language::HasColorTable(colorSpace); }
   bool IdentityTransform() const;
 };
 

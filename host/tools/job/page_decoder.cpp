@@ -3,21 +3,23 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "job/band_decoders.h"
-#include "job/placement.h"
+#include "render/printer_language.h"
 
 namespace kav::tools {
 namespace {
 
 std::string At(const JobItem& item) { return "image record at byte " + std::to_string(item.offset); }
 
-// Sheet pixels the way the plug-in counts them: tenths of a millimetre at dpi, truncated.
+// Sheet pixels the way the plug-in counts them, from the millimetres the
+// sheet-size command carries; none for a size that is no sheet's.
 uint64_t SheetPixels(float millimetres, uint32_t dpi) {
   const double tenths = std::round(static_cast<double>(millimetres) * 10.0);
   if (!(tenths > 0) || tenths > 1e6) return 0;
-  return (static_cast<uint64_t>(tenths) * dpi * 10 + 5) / 2540;
+  return language::SheetPixels(static_cast<uint64_t>(tenths), dpi);
 }
 
 // An origin in whole pixels; far outside any page when it is not a number.
@@ -32,7 +34,7 @@ void RowsToImage(const RecordFields& r, std::vector<uint8_t>&& rows, Image& band
   if (r.bitsPerComponent == 8) {
     band.width = r.width;
     band.height = r.height;
-    band.channels = r.colorSpace == 4 ? 3 : 1;
+    band.channels = r.colorSpace == language::kColorSpaceRgb ? 3 : 1;
     band.pixels = std::move(rows);
     band.pixels.resize(band.RowBytes() * band.height);
     return;
@@ -87,7 +89,7 @@ void Place(const Image& band, int64_t left, int64_t top, Image& page, bool& clip
 // is not widened (a second copy) when a colour record comes.
 bool HasColorRecord(const PagePlan& plan) {
   for (const JobItem& item : plan.records) {
-    if (item.record.HasFormat() && item.record.colorSpace == 4) return true;
+    if (item.record.HasFormat() && item.record.colorSpace == language::kColorSpaceRgb) return true;
   }
   return false;
 }
@@ -126,13 +128,13 @@ std::vector<PagePlan> PlanPages(const std::vector<JobItem>& items) {
 
 PageGeometry PageSize(const PagePlan& plan) {
   PageGeometry geometry;
-  Placement placement;
-  if (plan.placement) placement = ReadPlacement(plan.placement->data());
-  geometry.dpi = placement.dpi;
-  if (plan.paperWidth && geometry.dpi != 0) {
+  std::optional<language::PlacementReading> placement;
+  if (plan.placement) placement = language::ReadPlacement(plan.placement->data());
+  geometry.dpi = placement ? placement->dpi : 0;
+  if (plan.paperWidth && placement) {
     const uint64_t across = SheetPixels(*plan.paperWidth, geometry.dpi);
     const uint64_t down = SheetPixels(*plan.paperLength, geometry.dpi);
-    const bool landscape = placement.landscape;
+    const bool landscape = placement->landscape;
     if (across > 0 && down > 0 && across <= UINT32_MAX && down <= UINT32_MAX) {
       geometry.width = static_cast<uint32_t>(landscape ? down : across);
       geometry.height = static_cast<uint32_t>(landscape ? across : down);
@@ -170,7 +172,7 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
     return true;
   }
   const uint8_t* data = job + r.dataOffset;
-  if (r.compression == 4) {
+  if (r.compression == language::kCompressionJpeg) {
     if (!JpegDecodingAvailable()) {
       warnings.push_back(At(item) + " is JPEG, which this build does not decode; left blank");
       return true;
@@ -182,20 +184,21 @@ bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vec
     if (band.channels == 3) ExchangeFirstAndThirdComponents(band);
     return true;
   }
-  const bool known = (r.colorSpace == 3 && (r.bitsPerComponent == 1 || r.bitsPerComponent == 8)) ||
-                     (r.colorSpace == 4 && r.bitsPerComponent == 8);
-  if (!known || (r.compression != 1 && r.compression != 7)) {
+  const bool known =
+      (r.colorSpace == language::kColorSpaceGray && (r.bitsPerComponent == 1 || r.bitsPerComponent == 8)) ||
+      (r.colorSpace == language::kColorSpaceRgb && r.bitsPerComponent == 8);
+  if (!known || (r.compression != language::kCompressionNone && r.compression != language::kCompressionRows)) {
     warnings.push_back(At(item) + " (" + RecordKindName(r) + ") is of a kind not shown; not drawn");
     return true;
   }
-  const size_t components = r.colorSpace == 4 ? 3 : 1;
+  const size_t components = r.colorSpace == language::kColorSpaceRgb ? 3 : 1;
   if (!CheckImageSize(r.width, r.height, static_cast<uint32_t>(components), error)) {
     error = At(item) + ": " + error;
     return false;
   }
   const size_t rowBytes = (static_cast<size_t>(r.width) * components * r.bitsPerComponent + 7) / 8;
   const size_t rowsBytes = rowBytes * r.height;
-  if (r.compression == 7) {
+  if (r.compression == language::kCompressionRows) {
     std::vector<uint8_t> rows;
     size_t errorOffset = 0;
     std::string why;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
+#include "render/printer_language.h"
 #include "support/shown_text.h"
 
 namespace kav::tools {
@@ -19,17 +21,6 @@ struct NamedPaper {
 constexpr NamedPaper kNamedPapers[] = {
     {"A3", 2970, 4200}, {"A4", 2100, 2970},     {"A5", 1480, 2100},    {"B4", 2570, 3640},
     {"B5", 1820, 2570}, {"Letter", 2159, 2794}, {"Legal", 2159, 3556},
-};
-
-struct FixedPaper {
-  uint32_t id;
-  int widthTenths;
-  int lengthTenths;
-};
-
-// The sheets that have a command of their own.
-constexpr FixedPaper kFixedPapers[] = {
-    {323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000}, {326, 1140, 1620}, {327, 980, 1480}, {328, 1200, 2350},
 };
 
 // The device mode holds sizes in tenths of a millimetre as 16-bit numbers.
@@ -119,24 +110,27 @@ std::optional<Paper> ParsePaper(const std::string& text, std::string& error) {
 }
 
 uint32_t PaperCommandId(const Paper& paper) {
-  for (const FixedPaper& fixed : kFixedPapers) {
-    if (fixed.widthTenths == paper.widthTenths && fixed.lengthTenths == paper.lengthTenths) return fixed.id;
+  for (const language::SingleCommand& command : language::kSingleCommands) {
+    if (command.code != language::kSheetSizeCode || command.widthMm == 0.0f) continue;
+    if (std::lround(command.widthMm * 10) == paper.widthTenths &&
+        std::lround(command.lengthMm * 10) == paper.lengthTenths) {
+      return command.id;
+    }
   }
-  return kPaperSizeCommand;
+  return language::kCustomSheetId;
 }
 
 std::vector<uint32_t> PageStartCommands(const Paper& paper) {
-  return {kPageStartCommand, kColorModeCommand, PaperCommandId(paper), kPlacementCommand};
+  return {language::kPageStartId, kColorModeCommand, PaperCommandId(paper), language::kPagePlacementId};
 }
 
-std::vector<uint32_t> PageEndCommands() { return {kPageEndCommand}; }
+std::vector<uint32_t> PageEndCommands() { return {language::kPageEndId}; }
 
 std::optional<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape, std::string& error) {
   PageLayout layout;
   // The plug-in's own count of sheet pixels (truncated, with a small bias).
-  layout.sheetWidth = static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(paper.widthTenths)} * dpi * 10 + 5) / 2540);
-  layout.sheetLength =
-      static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(paper.lengthTenths)} * dpi * 10 + 5) / 2540);
+  layout.sheetWidth = static_cast<uint32_t>(language::SheetPixels(static_cast<uint32_t>(paper.widthTenths), dpi));
+  layout.sheetLength = static_cast<uint32_t>(language::SheetPixels(static_cast<uint32_t>(paper.lengthTenths), dpi));
   const uint32_t margin = dpi / 6;
   layout.offsetX = margin;
   layout.offsetY = margin;

@@ -38,11 +38,8 @@ std::optional<Paper> ParsePaper(const std::string& text, std::string& error);
 // when the sheet is one of them, else 248 (width and length from the device mode).
 uint32_t PaperCommandId(const Paper& paper);
 
+// The Ec command that tells the printer the job's colour mode.
 inline constexpr uint32_t kColorModeCommand = 204;
-inline constexpr uint32_t kPaperSizeCommand = 248;
-inline constexpr uint32_t kPlacementCommand = 250;
-inline constexpr uint32_t kPageStartCommand = 260;  // "FBED"
-inline constexpr uint32_t kPageEndCommand = 270;    // "EB"
 
 // The command ids before the first band of a page and after the last.
 std::vector<uint32_t> PageStartCommands(const Paper& paper);
