@@ -93,7 +93,7 @@ group_pdf() {
   print_job p1 "$DATA/page.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
   expect_completed "postscript"
   check_job p1 "postscript mono 300dpi" mono 300 A5 "$WORK/ps-ref.pwg"
-  [ -z "$(ls "$WORK/state/spool")" ] || fail "files left in the spool: $(ls "$WORK/state/spool")"
+  [ -z "$(spool_documents)" ] || fail "documents left in the spool: $(spool_documents)"
 }
 
 # Document data left in the spool (the *.ipp files are the jobs' history).
