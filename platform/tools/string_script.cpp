@@ -212,9 +212,8 @@ class Parser {
     bool ascii = true;
     for (char c : text.text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (!ascii && !utf8_) throw ScriptError(text.line, "texts beyond ASCII need #pragma code_page(65001) first");
+    if (!IsValidUtf8(text.text)) throw ScriptError(text.line, "text is not valid UTF-8");
     std::u16string wide = ToWide(text.text);
-    // Only invalid UTF-8 fails to come back unchanged.
-    if (ToUtf8(wide) != text.text) throw ScriptError(text.line, "text is not valid UTF-8");
     if (wide.size() > 0xFFFF) throw ScriptError(text.line, "text too long");
     if (!table_.texts.emplace(static_cast<uint16_t>(id), std::move(wide)).second) {
       throw ScriptError(text.line, "string id " + std::to_string(id) + " given twice");

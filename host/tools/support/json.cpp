@@ -184,31 +184,6 @@ class Parser {
     return true;
   }
 
-  // Length of the valid UTF-8 sequence at the current byte, 0 if invalid.
-  size_t Utf8SequenceLength() const {
-    const auto lead = static_cast<unsigned char>(text_[at_]);
-    size_t length = 0;
-    char32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07;
-    } else {
-      return 0;
-    }
-    if (text_.size() - at_ < length) return 0;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text_[at_ + k]);
-      if ((next & 0xC0) != 0x80) return 0;
-      code = (code << 6) | (next & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-  }
-
   bool ParseString(std::string& out) {
     ++at_;  // the opening quote
     for (;;) {
@@ -220,7 +195,8 @@ class Parser {
       }
       if (c < 0x20) return Fail("a control character inside a string (write it as an escape)");
       if (c >= 0x80) {
-        const size_t length = Utf8SequenceLength();
+        char32_t code = 0;
+        const size_t length = DecodeUtf8(text_.substr(at_), code);
         if (length == 0) return Fail("a string that is not valid UTF-8");
         out.append(text_.substr(at_, length));
         at_ += length;
