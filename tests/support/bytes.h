@@ -13,7 +13,7 @@ namespace kav::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// "43 71 00" or "437100": hex digit pairs, spaces and commas ignored.
+// "43 71 00" or "437100": hex digit pairs, spaces between pairs ignored.
 Bytes Hex(std::string_view text);
 std::string ToHex(const Bytes& bytes, size_t limit = 64);
 

@@ -1,17 +1,10 @@
 #include "job/job_inspect.h"
 
-#include <cstdio>
-
 #include "render/printer_language.h"
+#include "support/hex.h"
 
 namespace kav::tools {
 namespace {
-
-std::string Hex2(uint8_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02x", value);
-  return text;
-}
 
 // What the placement matrix says of the page: its resolution and turn.
 std::string PlacementNote(const float* m) {
@@ -62,12 +55,12 @@ std::string DescribeItem(const JobItem& item) {
   std::string text = std::to_string(item.offset) + "\t" + ItemKindName(item.kind);
   switch (item.kind) {
     case ItemKind::kEc:
-      return text + "\tcolour " + std::to_string(item.colour) + " code " + Hex2(item.code) + " (id " +
+      return text + "\tcolour " + std::to_string(item.colour) + " code " + ByteText(item.code) + " (id " +
              EcCodeIds(item.code) + ")";
     case ItemKind::kCode:
-      return text + "\t" + Hex2(item.code) + " (id " + SingleCodeIds(item.code) + ")";
+      return text + "\t" + ByteText(item.code) + " (id " + SingleCodeIds(item.code) + ")";
     case ItemKind::kPaper:
-      return text + "\t" + Hex2(item.code) + " " + FloatText(item.values[0]) + " x " + FloatText(item.values[1]) +
+      return text + "\t" + ByteText(item.code) + " " + FloatText(item.values[0]) + " x " + FloatText(item.values[1]) +
              " mm";
     case ItemKind::kPlacement: {
       std::string values;

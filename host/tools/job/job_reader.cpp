@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "render/printer_language.h"
+#include "support/hex.h"
 
 namespace kav::tools {
 namespace {
@@ -31,11 +32,6 @@ bool IsSingleCode(uint8_t code) { return !IdsSending(language::kSingleCommands, 
 // The fixed strings of the page start and end.
 constexpr std::string_view kPageStart = language::FindCommand(language::kFixedCommands, language::kPageStartId)->bytes;
 constexpr std::string_view kPageEnd = language::FindCommand(language::kFixedCommands, language::kPageEndId)->bytes;
-
-std::string Hex2(uint8_t value) {
-  const char* digits = "0123456789abcdef";
-  return std::string("0x") + digits[value >> 4] + digits[value & 15];
-}
 
 class Reader {
  public:
@@ -109,7 +105,7 @@ class Reader {
       item.code = U8();
       return true;
     }
-    return Fail(at_, "the byte " + Hex2(lead) + " is no command the plug-in sends");
+    return Fail(at_, "the byte " + ByteText(lead) + " is no command the plug-in sends");
   }
 
   bool ReadFixed(JobItem& item, ItemKind kind, std::string_view text) {
@@ -117,8 +113,8 @@ class Reader {
     const std::string name(text);
     if (!Need(length, at_, name.c_str())) return false;
     if (std::memcmp(data_ + at_, text.data(), length) != 0) {
-      return Fail(at_,
-                  "the byte " + Hex2(data_[at_]) + " starts no command the plug-in sends (\"" + name + "\" expected)");
+      return Fail(
+          at_, "the byte " + ByteText(data_[at_]) + " starts no command the plug-in sends (\"" + name + "\" expected)");
     }
     item.kind = kind;
     at_ += length;
@@ -132,7 +128,7 @@ class Reader {
     item.colour = U8();
     item.code = U8();
     if (IdsSending(language::kEcCommands, item.code).empty())
-      return Fail(item.offset, "Ec command with the unknown code " + Hex2(item.code));
+      return Fail(item.offset, "Ec command with the unknown code " + ByteText(item.code));
     return true;
   }
 

@@ -6,6 +6,7 @@
 #include "kavhost/render_start.h"
 #include "support/arguments.h"
 #include "support/files.h"
+#include "support/hex.h"
 #include "support/output_file.h"
 
 namespace kav::tools {
@@ -142,13 +143,8 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
 }
 
 std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted) {
-  static const char* kDigits = "0123456789abcdef";
   std::string text = std::to_string(size) + " ";
-  text.reserve(text.size() + 2 * size + 8);
-  for (size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 15]);
-  }
+  AppendHex(text, bytes, size);
   text += accepted ? "\n" : " failed\n";
   return text;
 }

@@ -5,6 +5,7 @@
 
 #include "kavhost/band_builder.h"
 #include "support/files.h"
+#include "support/hex.h"
 #include "support/json.h"
 #include "support/shown_text.h"
 
@@ -122,32 +123,11 @@ bool ReadDevModeMembers(ObjectReader& reader, DevModeFields& fields) {
   return true;
 }
 
-// The value of a hex digit, or -1.
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Hex digit pairs; spaces between pairs are allowed for reading's sake.
 bool DecodeHex(const std::string& text, std::vector<uint8_t>& bytes, std::string& why) {
-  bytes.clear();
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    const int high = HexDigit(text[i]);
-    const int low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-    if (high < 0 || low < 0) {
-      why = "is not pairs of hex digits (at character " + std::to_string(i) + ")";
-      return false;
-    }
-    bytes.push_back(static_cast<uint8_t>(high << 4 | low));
-    i += 2;
-  }
-  return true;
+  const size_t fault = ParseHex(text, bytes);
+  if (fault == std::string_view::npos) return true;
+  why = "is not pairs of hex digits (at character " + std::to_string(fault) + ")";
+  return false;
 }
 
 // A data file's path: its name as given when it starts at the root (a

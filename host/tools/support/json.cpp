@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/wide_text.h"
+#include "support/hex.h"
 
 namespace kav::tools {
 namespace {
@@ -157,11 +158,7 @@ class Parser {
     if (text_.size() - at_ < 4) return Fail("a \\u escape needs four hex digits");
     code = 0;
     for (int i = 0; i < 4; ++i, ++at_) {
-      const char c = text_[at_];
-      const int digit = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                               : -1;
+      const int digit = HexDigitValue(text_[at_]);
       if (digit < 0) return Fail("a \\u escape needs four hex digits");
       code = code * 16 + static_cast<char32_t>(digit);
     }

@@ -1,6 +1,8 @@
 #include "support/shown_text.h"
 
-#include <cstdio>
+#include <cstdint>
+
+#include "support/hex.h"
 
 namespace kav::tools {
 namespace {
@@ -25,9 +27,9 @@ void AppendEscaped(std::string& out, char c) {
     out.push_back(c);
     return;
   }
-  char code[8];
-  std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
-  out += code;
+  const auto byte = static_cast<uint8_t>(c);
+  out += "\\x";
+  AppendHex(out, &byte, 1);
 }
 
 // The first kShownLength bytes, not ending inside a UTF-8 sequence.
