@@ -1,4 +1,5 @@
-// The render library's COM frame and plug-in object, through the loaded library.
+// The render library's plug-in object through the loaded library, and the
+// object lifetime that sets its frame apart (the shared contract: com_frame_test).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,60 +20,6 @@ class RenderFrameTest : public StandinTest {
   host::PluginLibrary library;
 };
 
-constexpr GUID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-
-TEST_F(RenderFrameTest, WrongClassIsNotAvailableAndLeavesTheOutPointer) {
-  void* out = &out;
-  EXPECT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(out, &out);
-}
-
-TEST_F(RenderFrameTest, FactoryIsAnsweredForUnknownAndClassFactoryOnly) {
-  for (const GUID& iid : {kIidUnknown, kIidClassFactory}) {
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, iid, reinterpret_cast<void**>(&factory)), S_OK);
-    ASSERT_NE(factory, nullptr);
-    // The caller holds the only reference: one AddRef makes 2, two Releases free it.
-    EXPECT_EQ(factory->AddRef(), 2u);
-    EXPECT_EQ(factory->Release(), 1u);
-    EXPECT_EQ(factory->Release(), 0u);
-  }
-  void* out = &out;
-  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidPrintOemUni2, &out), E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-}
-
-TEST_F(RenderFrameTest, CreateInstanceRefusesAggregationAndForeignInterfaces) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
-  void* out = &out;
-  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(&factory), kIidPrintOemUni2, &out),
-            CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(out, &out);
-  if (standins != nullptr) {
-    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);  // refused before allocating
-  }
-
-  for (const GUID& iid : {kIidClassFactory, kUnknownIid, kIidPrintOemUI}) {
-    out = &out;
-    EXPECT_EQ(factory->CreateInstance(nullptr, iid, &out), E_NOINTERFACE);
-    EXPECT_EQ(out, nullptr);
-  }
-  for (const GUID& iid : {kIidPrintOemUni2, kIidUnknown}) {
-    IUnknown* object = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)), S_OK);
-    IUnknown* again = nullptr;
-    EXPECT_EQ(object->QueryInterface(kIidPrintOemUni2, reinterpret_cast<void**>(&again)), S_OK);
-    EXPECT_EQ(again, object);
-    again->Release();
-    EXPECT_EQ(object->QueryInterface(kIidClassFactory, reinterpret_cast<void**>(&again)), E_NOINTERFACE);
-    EXPECT_EQ(again, nullptr);
-    object->Release();
-  }
-  factory->Release();
-}
-
 TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
   std::string error;
   auto* plugin = static_cast<IPrintOemUni2*>(library.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
@@ -82,23 +29,6 @@ TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
   EXPECT_EQ(plugin->Release(), 2u);
   EXPECT_EQ(plugin->Release(), 1u);
   EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
-}
-
-TEST_F(RenderFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
-  if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  standins->FailHeapAlloc({1, false});
-  void* out = &out;
-  EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUni2, &out), E_OUTOFMEMORY);
-  EXPECT_EQ(out, &out);
-  factory->Release();
-
-  standins->FailHeapAlloc({1, false});
-  out = &out;
-  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, &out), E_OUTOFMEMORY);
-  EXPECT_EQ(out, &out);
-  standins->Reset();
 }
 
 class RenderObjectTest : public RenderTest {};

@@ -1,4 +1,5 @@
-// The UI library's COM frame and plug-in object, through the loaded library.
+// The UI library's plug-in object through the loaded library, and the object
+// lifetime that sets its frame apart (the shared contract: com_frame_test).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +12,6 @@
 namespace kav::test {
 namespace {
 
-constexpr GUID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 constexpr DWORD kUntouchedError = 1234;
 
 template <class T>
@@ -37,55 +37,6 @@ class UiFrameTest : public StandinTest {
   host::PluginLibrary library;
 };
 
-TEST_F(UiFrameTest, OnlyTheUiClassIsServed) {
-  void* out = &out;
-  EXPECT_EQ(library.GetClassObject(kClsidRenderPlugin, kIidClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(out, &out);
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  EXPECT_EQ(factory->Release(), 0u);
-}
-
-TEST_F(UiFrameTest, ObjectAnswersUnknownAndPrintOemUiOnly) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
-  for (const GUID& iid : {kIidPrintOemUni2, kIidClassFactory, kIidPrintOemDriverUI, kUnknownIid}) {
-    void* out = &out;
-    EXPECT_EQ(factory->CreateInstance(nullptr, iid, &out), E_NOINTERFACE);
-    EXPECT_EQ(out, nullptr);
-  }
-  if (standins != nullptr) {
-    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);  // each refused object freed at once
-  }
-
-  void* out = &out;
-  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), kIidPrintOemUI, &out), CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(out, &out);
-
-  for (const GUID& iid : {kIidPrintOemUI, kIidUnknown}) {
-    IUnknown* object = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)), S_OK);
-    IUnknown* again = nullptr;
-    EXPECT_EQ(object->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&again)), S_OK);
-    EXPECT_EQ(again, object);
-    again->Release();
-    EXPECT_EQ(object->QueryInterface(kIidPrintOemUI, reinterpret_cast<void**>(&again)), S_OK);
-    EXPECT_EQ(again, object);
-    again->Release();
-    for (const GUID& foreign : {kIidPrintOemUni2, kIidClassFactory, kUnknownIid}) {
-      again = reinterpret_cast<IUnknown*>(&again);
-      EXPECT_EQ(object->QueryInterface(foreign, reinterpret_cast<void**>(&again)), E_NOINTERFACE);
-      EXPECT_EQ(again, nullptr);
-    }
-    EXPECT_EQ(object->Release(), 0u);
-  }
-  if (standins != nullptr) {
-    EXPECT_EQ(standins->LiveHeapBlocks(), heapBefore);
-  }
-  factory->Release();
-}
-
 TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
   const long heapBefore = standins != nullptr ? standins->LiveHeapBlocks() : 0;
   IPrintOemUI* plugin = CreatePlugin();
@@ -104,17 +55,6 @@ TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
   }
   EXPECT_EQ(library.CanUnloadNow(), S_OK);
   helper->Release();
-}
-
-TEST_F(UiFrameTest, FailedObjectAllocationAnswersOutOfMemory) {
-  if (standins == nullptr) GTEST_SKIP() << "allocation failures are injected by the platform stand-ins";
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(library.GetClassObject(kClsidUiPlugin, kIidClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-  standins->FailHeapAlloc({1, false});
-  void* out = &out;
-  EXPECT_EQ(factory->CreateInstance(nullptr, kIidPrintOemUI, &out), E_OUTOFMEMORY);
-  EXPECT_EQ(out, &out);
-  factory->Release();
 }
 
 TEST_F(UiFrameTest, PublishFailsWithoutAUiHelperAndTakesOneLater) {
