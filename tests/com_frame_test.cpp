@@ -1,9 +1,10 @@
-// The COM frame both plug-in libraries share (DllGetClassObject, the class
-// factory, QueryInterface and reference counting), held to the same contract
-// in each loaded library.
+// What both plug-in libraries answer alike: the COM frame they share
+// (DllGetClassObject, the class factory, QueryInterface and reference
+// counting) and GetInfo, held to the same contract in each loaded library.
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <span>
 #include <string>
 
 #include "host/plugin_library.h"
@@ -14,6 +15,41 @@ namespace {
 
 constexpr GUID kUnknownGuid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
+constexpr DWORD kUntouched = 0xCCCCCCCC;
+constexpr DWORD kUntouchedError = 1234;
+constexpr DWORD kUntouchedNeeded = 77;
+
+// One GetInfo call and what it must leave behind.
+struct GetInfoCase {
+  DWORD mode;
+  DWORD size;   // bytes offered of a buffer of two DWORDs
+  bool buffer;  // false: a null buffer
+  bool needed;  // false: a null size pointer
+  HRESULT hr;
+  DWORD error;  // the last error after the call
+  DWORD neededAfter;
+  DWORD value;  // the buffer's first DWORD after the call; the second is never written
+};
+
+// Publisher information is the UI plug-in's to know, though it serves none;
+// to the render plug-in it is a mode like any unknown one.
+const GetInfoCase kPublisherInfoKnown[] = {
+    {OEMGI_GETPUBLISHERINFO, 4, true, true, E_FAIL, ERROR_NOT_SUPPORTED, 0, kUntouched},
+    // A short or missing buffer answers first, with the size.
+    {OEMGI_GETPUBLISHERINFO, 0, true, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+    {OEMGI_GETPUBLISHERINFO, 3, true, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+    {OEMGI_GETPUBLISHERINFO, 4, false, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+};
+const GetInfoCase kPublisherInfoUnknown[] = {
+    {OEMGI_GETPUBLISHERINFO, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+    {OEMGI_GETPUBLISHERINFO, 0, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+};
+
+template <class Interface>
+HRESULT GetInfoOf(IUnknown* object, DWORD mode, PVOID buffer, DWORD size, PDWORD needed) {
+  return static_cast<Interface*>(object)->GetInfo(mode, buffer, size, needed);
+}
+
 struct FrameCase {
   const char* library;
   CLSID served;
@@ -23,14 +59,18 @@ struct FrameCase {
   // Heap blocks an object made by the factory keeps after the caller's last
   // Release: the render library keeps every object for the rest of the process.
   long blocksKept;
+  HRESULT (*getInfo)(IUnknown* object, DWORD mode, PVOID buffer, DWORD size, PDWORD needed);
+  std::span<const GetInfoCase> publisherInfo;
 };
 
 // Test names and failure messages show the library, not the case's bytes.
 void PrintTo(const FrameCase& c, std::ostream* out) { *out << c.library; }
 
 const FrameCase kLibraries[] = {
-    {"kavrender", kClsidRenderPlugin, kClsidUiPlugin, kIidPrintOemUni2, kIidPrintOemUI, 1},
-    {"kavui", kClsidUiPlugin, kClsidRenderPlugin, kIidPrintOemUI, kIidPrintOemUni2, 0},
+    {"kavrender", kClsidRenderPlugin, kClsidUiPlugin, kIidPrintOemUni2, kIidPrintOemUI, 1, GetInfoOf<IPrintOemUni2>,
+     kPublisherInfoUnknown},
+    {"kavui", kClsidUiPlugin, kClsidRenderPlugin, kIidPrintOemUI, kIidPrintOemUni2, 0, GetInfoOf<IPrintOemUI>,
+     kPublisherInfoKnown},
 };
 
 class ComFrameTest : public StandinTest, public ::testing::WithParamInterface<FrameCase> {
@@ -168,6 +208,43 @@ TEST_P(ComFrameTest, FailedAllocationsAnswerOutOfMemoryAndLeaveTheOutPointer) {
   out = &out;
   EXPECT_EQ(library.GetClassObject(GetParam().served, kIidClassFactory, &out), E_OUTOFMEMORY);
   EXPECT_EQ(out, &out);
+}
+
+TEST_P(ComFrameTest, GetInfoAnswersSignatureAndVersionAndSetsTheLastErrorOtherwise) {
+  const GetInfoCase shared[] = {
+      {OEMGI_GETSIGNATURE, 8, true, true, S_OK, kUntouchedError, 4, 0x4D534654},  // four bytes, whatever the buffer
+      {OEMGI_GETVERSION, 4, true, true, S_OK, kUntouchedError, 4, 1},
+      {OEMGI_GETSIGNATURE, 3, true, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+      {OEMGI_GETSIGNATURE, 0, true, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+      {OEMGI_GETVERSION, 4, false, true, E_FAIL, ERROR_INSUFFICIENT_BUFFER, 4, kUntouched},
+      {OEMGI_GETSIGNATURE, 4, true, false, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+      {0, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+      {OEMGI_GETINTERFACEVERSION, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+      {OEMGI_GETREQUESTEDHELPERINTERFACES, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded,
+       kUntouched},
+      {6, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+      {0xFFFFFFFF, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
+  };
+  std::string error;
+  IUnknown* object = library.CreateObject(GetParam().served, GetParam().plugin, error);
+  ASSERT_NE(object, nullptr) << error;
+  for (std::span<const GetInfoCase> cases : {std::span<const GetInfoCase>(shared), GetParam().publisherInfo}) {
+    for (const GetInfoCase& c : cases) {
+      DWORD value[2] = {kUntouched, kUntouched};
+      DWORD needed = kUntouchedNeeded;
+      SetLastError(kUntouchedError);
+      const HRESULT hr =
+          GetParam().getInfo(object, c.mode, c.buffer ? value : nullptr, c.size, c.needed ? &needed : nullptr);
+      SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", size " << c.size << (c.buffer ? "" : ", no buffer")
+                                      << (c.needed ? "" : ", no size pointer"));
+      EXPECT_EQ(hr, c.hr);
+      EXPECT_EQ(GetLastError(), c.error);
+      EXPECT_EQ(needed, c.neededAfter);
+      EXPECT_EQ(value[0], c.value);
+      EXPECT_EQ(value[1], kUntouched);
+    }
+  }
+  object->Release();
 }
 
 std::string LibraryName(const ::testing::TestParamInfo<FrameCase>& param) { return param.param.library; }

@@ -33,38 +33,6 @@ TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
 
 class RenderObjectTest : public RenderTest {};
 
-TEST_F(RenderObjectTest, GetInfoAnswersSignatureAndVersion) {
-  DWORD value = 0;
-  DWORD needed = 0;
-  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed), S_OK);
-  EXPECT_EQ(value, 0x4D534654u);
-  EXPECT_EQ(needed, 4u);
-  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETVERSION, &value, 4, &needed), S_OK);
-  EXPECT_EQ(value, 1u);
-}
-
-TEST_F(RenderObjectTest, GetInfoFailuresSetTheLastError) {
-  DWORD value = 0;
-  DWORD needed = 0;
-  SetLastError(0);
-  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 3, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(needed, 4u);
-  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, nullptr, 4, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-
-  for (DWORD mode : {0u, 2u, 4u, 5u}) {
-    needed = 77;
-    SetLastError(0);
-    EXPECT_EQ(session.plugin()->GetInfo(mode, &value, 4, &needed), E_FAIL) << mode;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << mode;
-    EXPECT_EQ(needed, 77u) << mode;
-  }
-  SetLastError(0);
-  EXPECT_EQ(session.plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, nullptr), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
 TEST_F(RenderObjectTest, ImplementedMethodsAreExactlyTheNine) {
   for (const char* name : {"CommandCallback", "DisableDriver", "DisablePDEV", "DevMode", "EnableDriver", "EnablePDEV",
                            "GetInfo", "ImageProcessing", "ResetPDEV"}) {

@@ -91,66 +91,6 @@ class UiObjectTest : public StandinTest {
   host::UiSession session;
 };
 
-TEST_F(UiObjectTest, GetInfoAnswersSignatureAndVersion) {
-  DWORD value[2] = {0, 0xCCCCCCCC};
-  DWORD needed = 0;
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, value, 8, &needed), S_OK);
-  EXPECT_EQ(value[0], 0x4D534654u);
-  EXPECT_EQ(value[1], 0xCCCCCCCCu);  // four bytes written, whatever the buffer
-  EXPECT_EQ(needed, 4u);
-  needed = 0;
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETVERSION, value, 4, &needed), S_OK);
-  EXPECT_EQ(value[0], 1u);
-  EXPECT_EQ(needed, 4u);
-}
-
-TEST_F(UiObjectTest, PublisherInfoIsRecognisedButNotServed) {
-  DWORD value = 0xCCCCCCCC;
-  DWORD needed = 77;
-  SetLastError(0);
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, &value, 4, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-  EXPECT_EQ(needed, 0u);
-  EXPECT_EQ(value, 0xCCCCCCCCu);
-  // A short or missing buffer answers first, with the size.
-  for (DWORD size : {0u, 3u}) {
-    needed = 77;
-    SetLastError(0);
-    EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, &value, size, &needed), E_FAIL);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(needed, 4u);
-  }
-  needed = 77;
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETPUBLISHERINFO, nullptr, 4, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(needed, 4u);
-}
-
-TEST_F(UiObjectTest, GetInfoFailuresSetTheLastError) {
-  DWORD value = 0xCCCCCCCC;
-  DWORD needed = 77;
-  SetLastError(0);
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 3, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(needed, 4u);
-  EXPECT_EQ(value, 0xCCCCCCCCu);
-  SetLastError(0);
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETVERSION, nullptr, 4, &needed), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-
-  for (DWORD mode : {DWORD{0}, DWORD{OEMGI_GETINTERFACEVERSION}, DWORD{OEMGI_GETREQUESTEDHELPERINTERFACES}, DWORD{6}}) {
-    needed = 77;
-    SetLastError(0);
-    EXPECT_EQ(plugin()->GetInfo(mode, &value, 4, &needed), E_FAIL) << mode;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << mode;
-    EXPECT_EQ(needed, 77u) << mode;
-    EXPECT_EQ(value, 0xCCCCCCCCu) << mode;
-  }
-  SetLastError(0);
-  EXPECT_EQ(plugin()->GetInfo(OEMGI_GETSIGNATURE, &value, 4, nullptr), E_FAIL);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
 TEST_F(UiObjectTest, DevModeIsThePrivateRecordHandler) {
   OEMDMPARAM param{};
   param.cbSize = sizeof param;
