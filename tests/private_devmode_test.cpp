@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "render_fixture.h"
 
 namespace kav::test {
@@ -61,50 +63,39 @@ TEST_F(PrivateDevModeTest, BadModesAndMissingParametersFail) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
-TEST_F(PrivateDevModeTest, ConvertTakesMatchingRecordsAsTheyAre) {
-  Records r;
-  r.in = {16, kSignature, 9, 5};
-  r.out = {16, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_CONVERT, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 5);  // convert does not reduce the flag
-
-  r.in = {16, 0x11111111, 1, 1};
-  r.out = {16, kSignature, 1, 1};
-  EXPECT_EQ(DevMode(OEMDM_CONVERT, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 0);  // a foreign record gives the default
-
-  // The two records are compared with each other, not with our signature.
-  r.in = {16, 0x22222222, 7, 3};
-  r.out = {16, 0x22222222, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_CONVERT, &r.param), S_OK);
-  ExpectRecord(r.out, 16, 0x22222222, 1, 3);
-}
-
-TEST_F(PrivateDevModeTest, MergeReducesTheFlagAndStampsTheHeader) {
-  Records r;
-  r.in = {16, kSignature, 1, 5};
-  r.out = {16, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_MERGE, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 1);
-
-  r.param.pOEMDMIn = nullptr;
-  r.out = {3, 4, 5, 7};
-  EXPECT_EQ(DevMode(OEMDM_MERGE, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 1);
-
-  r.out = {16, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_MERGE, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 0);
-}
-
-TEST_F(PrivateDevModeTest, ShortInputCopiesOnlyTheHeader) {
-  Records r;
-  r.in = {12, kSignature, 1, 1};
-  r.out = {16, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_CONVERT, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 0);
-  EXPECT_EQ(DevMode(OEMDM_MERGE, &r.param), S_OK);
-  ExpectRecord(r.out, 16, kSignature, 1, 0);
+TEST_F(PrivateDevModeTest, ConvertAndMergeAnswerForTheRecordsTheyAreGiven) {
+  const struct {
+    DWORD mode;
+    bool withInput;
+    PrivateDevMode in, out, expected;
+  } cases[] = {
+      // A matching record is taken as it is; convert does not reduce the flag.
+      {OEMDM_CONVERT, true, {16, kSignature, 9, 5}, {16, kSignature, 1, 0}, {16, kSignature, 1, 5}},
+      // A foreign record gives the default.
+      {OEMDM_CONVERT, true, {16, 0x11111111, 1, 1}, {16, kSignature, 1, 1}, {16, kSignature, 1, 0}},
+      // The records are compared with each other, not with our signature.
+      {OEMDM_CONVERT, true, {16, 0x22222222, 7, 3}, {16, 0x22222222, 1, 0}, {16, 0x22222222, 1, 3}},
+      // A short input gives only its header.
+      {OEMDM_CONVERT, true, {12, kSignature, 1, 1}, {16, kSignature, 1, 0}, {16, kSignature, 1, 0}},
+      {OEMDM_MERGE, true, {12, kSignature, 1, 1}, {16, kSignature, 1, 0}, {16, kSignature, 1, 0}},
+      // A size below the header's is a foreign record, whatever its signature.
+      {OEMDM_CONVERT, true, {4, kSignature, 1, 1}, {16, kSignature, 1, 0}, {16, kSignature, 1, 0}},
+      {OEMDM_MERGE, true, {16, kSignature, 1, 1}, {0, kSignature, 1, 0}, {16, kSignature, 1, 0}},
+      // Merge reduces the flag to 0 or 1 and stamps the header, with an input or without.
+      {OEMDM_MERGE, true, {16, kSignature, 1, 5}, {16, kSignature, 1, 0}, {16, kSignature, 1, 1}},
+      {OEMDM_MERGE, false, {}, {3, 4, 5, 7}, {16, kSignature, 1, 1}},
+      {OEMDM_MERGE, false, {}, {16, kSignature, 1, 0}, {16, kSignature, 1, 0}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    Records r;
+    r.in = cases[i].in;
+    r.out = cases[i].out;
+    if (!cases[i].withInput) r.param.pOEMDMIn = nullptr;
+    EXPECT_EQ(DevMode(cases[i].mode, &r.param), S_OK);
+    const PrivateDevMode& e = cases[i].expected;
+    ExpectRecord(r.out, e.dwSize, e.dwSignature, e.dwVersion, e.dwFlag);
+  }
 }
 
 TEST_F(PrivateDevModeTest, LyingSizesNeverReachPastTheRecord) {
@@ -125,15 +116,6 @@ TEST_F(PrivateDevModeTest, LyingSizesNeverReachPastTheRecord) {
     for (DWORD word : out.after) EXPECT_EQ(word, 0xBBBBBBBBu);
     EXPECT_EQ(out.before, 0xAAAAAAAAu);
   }
-  // A size below the header's is a foreign record, whatever its signature.
-  in.record = {4, kSignature, 1, 1};
-  out.record = {16, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_CONVERT, &param), S_OK);
-  ExpectRecord(out.record, 16, kSignature, 1, 0);
-  in.record = {16, kSignature, 1, 1};
-  out.record = {0, kSignature, 1, 0};
-  EXPECT_EQ(DevMode(OEMDM_MERGE, &param), S_OK);
-  ExpectRecord(out.record, 16, kSignature, 1, 0);
 }
 
 TEST_F(PrivateDevModeTest, MissingRecordsAreNotFailures) {
