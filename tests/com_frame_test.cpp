@@ -7,8 +7,7 @@
 #include <span>
 #include <string>
 
-#include "host/plugin_library.h"
-#include "standin_fixture.h"
+#include "library_fixture.h"
 
 namespace kav::test {
 namespace {
@@ -73,13 +72,9 @@ const FrameCase kLibraries[] = {
      kPublisherInfoKnown},
 };
 
-class ComFrameTest : public StandinTest, public ::testing::WithParamInterface<FrameCase> {
+class ComFrameTest : public LibraryTest, public ::testing::WithParamInterface<FrameCase> {
  protected:
-  void SetUp() override {
-    StandinTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(library.Load(host::PluginBesideProgram(GetParam().library), error)) << error;
-  }
+  ComFrameTest() : LibraryTest(GetParam().library) {}
 
   IClassFactory* Factory() {
     IClassFactory* factory = nullptr;
@@ -88,8 +83,6 @@ class ComFrameTest : public StandinTest, public ::testing::WithParamInterface<Fr
   }
 
   long HeapBlocks() const { return standins != nullptr ? standins->LiveHeapBlocks() : 0; }
-
-  host::PluginLibrary library;
 };
 
 TEST_P(ComFrameTest, OnlyItsOwnClassIsServedAndTheOutPointerIsLeftOtherwise) {
@@ -225,9 +218,8 @@ TEST_P(ComFrameTest, GetInfoAnswersSignatureAndVersionAndSetsTheLastErrorOtherwi
       {6, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
       {0xFFFFFFFF, 4, true, true, E_FAIL, ERROR_INVALID_PARAMETER, kUntouchedNeeded, kUntouched},
   };
-  std::string error;
-  IUnknown* object = library.CreateObject(GetParam().served, GetParam().plugin, error);
-  ASSERT_NE(object, nullptr) << error;
+  IUnknown* object = Create<IUnknown>(GetParam().served, GetParam().plugin);
+  ASSERT_NE(object, nullptr);
   for (std::span<const GetInfoCase> cases : {std::span<const GetInfoCase>(shared), GetParam().publisherInfo}) {
     for (const GetInfoCase& c : cases) {
       DWORD value[2] = {kUntouched, kUntouched};

@@ -5,25 +5,21 @@
 #include <cstring>
 #include <string>
 
+#include "library_fixture.h"
 #include "render_fixture.h"
 
 namespace kav::test {
 namespace {
 
-class RenderFrameTest : public StandinTest {
+class RenderFrameTest : public LibraryTest {
  protected:
-  void SetUp() override {
-    StandinTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
-  }
-  host::PluginLibrary library;
+  RenderFrameTest() : LibraryTest("kavrender") {}
+  IPrintOemUni2* CreatePlugin() { return Create<IPrintOemUni2>(kClsidRenderPlugin, kIidPrintOemUni2); }
 };
 
 TEST_F(RenderFrameTest, CreatedObjectKeepsTheLibraryLoadedForGood) {
-  std::string error;
-  auto* plugin = static_cast<IPrintOemUni2*>(library.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
-  ASSERT_NE(plugin, nullptr) << error;
+  IPrintOemUni2* plugin = CreatePlugin();
+  ASSERT_NE(plugin, nullptr);
   // The host's reference plus the one the library keeps for itself.
   EXPECT_EQ(plugin->AddRef(), 3u);
   EXPECT_EQ(plugin->Release(), 2u);
@@ -104,15 +100,12 @@ TEST_F(RenderObjectTest, DisableDriverReleasesTheHelperOnceAndAllowsANewOne) {
   EXPECT_EQ(helper().references(), 2);
 }
 
-TEST(RenderHelperTest, ObjectDeathReleasesAHelperStillHeld) {
-  host::PluginLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavrender"), error)) << error;
+TEST_F(RenderFrameTest, ObjectDeathReleasesAHelperStillHeld) {
   // An object made through the factory outlives its host; drive one straight
   // through its interface table: with the library's own reference dropped
   // too, the last Release frees it and lets go of the helper.
-  auto* plugin = static_cast<IPrintOemUni2*>(library.CreateObject(kClsidRenderPlugin, kIidPrintOemUni2, error));
-  ASSERT_NE(plugin, nullptr) << error;
+  IPrintOemUni2* plugin = CreatePlugin();
+  ASSERT_NE(plugin, nullptr);
   auto* helper = new host::DriverHelper;
   ASSERT_EQ(plugin->PublishDriverInterface(helper), S_OK);
   EXPECT_EQ(helper->references(), 2);
@@ -125,14 +118,7 @@ TEST(RenderHelperTest, ObjectDeathReleasesAHelperStillHeld) {
 
 TEST_F(RenderObjectTest, PublishFailsWhenTheHostGivesNoHelper) {
   ASSERT_EQ(session.plugin()->DisableDriver(), S_OK);
-  struct NoHelper : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  } noHelper;
+  NoHelper noHelper;
   EXPECT_EQ(session.plugin()->PublishDriverInterface(&noHelper), E_FAIL);
   EXPECT_EQ(session.plugin()->PublishDriverInterface(&helper()), S_OK);
 }

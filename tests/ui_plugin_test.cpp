@@ -7,7 +7,7 @@
 
 #include "bytes.h"
 #include "host/ui_session.h"
-#include "standin_fixture.h"
+#include "library_fixture.h"
 
 namespace kav::test {
 namespace {
@@ -20,21 +20,10 @@ Bytes BytesOf(const T& value) {
   return Bytes(bytes, bytes + sizeof(T));
 }
 
-class UiFrameTest : public StandinTest {
+class UiFrameTest : public LibraryTest {
  protected:
-  void SetUp() override {
-    StandinTest::SetUp();
-    std::string error;
-    ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
-  }
-  IPrintOemUI* CreatePlugin() {
-    std::string error;
-    auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
-    EXPECT_NE(plugin, nullptr) << error;
-    return plugin;
-  }
-
-  host::PluginLibrary library;
+  UiFrameTest() : LibraryTest("kavui") {}
+  IPrintOemUI* CreatePlugin() { return Create<IPrintOemUI>(kClsidUiPlugin, kIidPrintOemUI); }
 };
 
 TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
@@ -60,14 +49,7 @@ TEST_F(UiFrameTest, ObjectDiesAtItsLastReleaseAndLetsGoOfTheHelperOnce) {
 TEST_F(UiFrameTest, PublishFailsWithoutAUiHelperAndTakesOneLater) {
   IPrintOemUI* plugin = CreatePlugin();
   ASSERT_NE(plugin, nullptr);
-  struct NoHelper : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  } noHelper;
+  NoHelper noHelper;
   EXPECT_EQ(plugin->PublishDriverInterface(&noHelper), E_FAIL);
   EXPECT_EQ(plugin->PublishDriverInterface(nullptr), E_FAIL);
   auto* helper = new host::UiDriverHelper;
@@ -291,12 +273,9 @@ TEST_F(UiObjectTest, CommonUiPropWithNothingToDoSucceeds) {
   EXPECT_TRUE(helper().updates().empty());
 }
 
-TEST(UiHelperlessTest, SelectionMovesEvenWhenNoHelperWasPublished) {
-  host::PluginLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Load(host::PluginBesideProgram("kavui"), error)) << error;
-  auto* plugin = static_cast<IPrintOemUI*>(library.CreateObject(kClsidUiPlugin, kIidPrintOemUI, error));
-  ASSERT_NE(plugin, nullptr) << error;
+TEST_F(UiFrameTest, SelectionMovesEvenWhenNoHelperWasPublished) {
+  IPrintOemUI* plugin = CreatePlugin();
+  ASSERT_NE(plugin, nullptr);
   host::PropertyItems items;
   const size_t source = items.Add(DMPUB_DEFSOURCE, 2, 0);
   OEMCUIPPARAM param{};
