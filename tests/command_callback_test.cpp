@@ -29,6 +29,9 @@ const std::map<DWORD, uint8_t> kSingleCodes = {
 
 // The A4 portrait page at 600 dpi with the printable area 100 pixels in.
 const Bytes kA4Portrait = Hex("3DF5C28F 00000000 00000000 BDF5C28F 41400000 444F7333");
+// The same page turned by each of the two settings the plug-in reads.
+const Bytes kA4Rotated = Hex("BDF5C28F 00000000 00000000 3DF5C28F 4411CCCD 41400000");
+const Bytes kA4Landscape = Hex("00000000 3DF5C28F 3DF5C28F 00000000 41400000 41400000");
 
 class CommandTest : public RenderTest {
  protected:
@@ -189,23 +192,27 @@ TEST_F(CommandTest, OnlyThePrintQualityGivesTheResolution) {
   }
 }
 
-TEST_F(CommandTest, RotationIsExactlyTrue) {
-  const Bytes rotated = Hex("BDF5C28F 00000000 00000000 3DF5C28F 4411CCCD 41400000");
-  helper().SetSetting("Rotation", "TRUE");
-  EXPECT_TRUE(SameBytes(Placement(), rotated));
-  for (const char* keyword : {"TRUEX", "TRU", "true", "FALSE", "", " TRUE"}) {
-    helper().SetSetting("Rotation", keyword);
-    EXPECT_TRUE(SameBytes(Placement(), kA4Portrait)) << keyword;
-  }
-}
-
-TEST_F(CommandTest, OrientationOtherThanTheLandscapeKeywordIsPortrait) {
-  const Bytes landscape = Hex("00000000 3DF5C28F 3DF5C28F 00000000 41400000 41400000");
-  helper().SetSetting("Orientation", "LANDSCAPE_CC270");
-  EXPECT_TRUE(SameBytes(Placement(), landscape));
-  for (const char* keyword : {"PORTRAIT", "LANDSCAPE", "LANDSCAPE_CC90", "LANDSCAPE_CC2700", "landscape_cc270", ""}) {
-    helper().SetSetting("Orientation", keyword);
-    EXPECT_TRUE(SameBytes(Placement(), kA4Portrait)) << keyword;
+TEST_F(CommandTest, OnlyTheExactKeywordTurnsThePage) {
+  const struct {
+    const char* setting;
+    const char* keyword;
+    const Bytes& turned;
+    std::vector<const char*> others;  // all of them portrait
+  } cases[] = {
+      {"Rotation", "TRUE", kA4Rotated, {"TRUEX", "TRU", "true", "FALSE", "", " TRUE"}},
+      {"Orientation",
+       "LANDSCAPE_CC270",
+       kA4Landscape,
+       {"PORTRAIT", "LANDSCAPE", "LANDSCAPE_CC90", "LANDSCAPE_CC2700", "landscape_cc270", ""}},
+  };
+  for (const auto& c : cases) {
+    helper().SetSetting(c.setting, c.keyword);
+    EXPECT_TRUE(SameBytes(Placement(), c.turned)) << c.setting;
+    for (const char* keyword : c.others) {
+      helper().SetSetting(c.setting, keyword);
+      EXPECT_TRUE(SameBytes(Placement(), kA4Portrait)) << c.setting << " " << keyword;
+    }
+    helper().RemoveSetting(c.setting);
   }
 }
 
@@ -224,19 +231,17 @@ TEST_F(CommandTest, FailedSettingReadsCountAsUnrotatedPortrait) {
 }
 
 TEST_F(CommandTest, KeywordsEndAtTheirNulOrTheBuffersEnd) {
-  const Bytes rotated = Hex("BDF5C28F 00000000 00000000 3DF5C28F 4411CCCD 41400000");
-  const Bytes landscape = Hex("00000000 3DF5C28F 3DF5C28F 00000000 41400000 41400000");
   // Twenty bytes and no NUL: a keyword of twenty letters, which is no option.
   helper().ScriptSetting("Rotation", "TRUE" + std::string(16, 'X'), S_OK);
   EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
   // A short answer without its NUL: the cleared buffer ends it.
   helper().ScriptSetting("Rotation", "TRUE", S_OK);
-  EXPECT_TRUE(SameBytes(Placement(), rotated));
+  EXPECT_TRUE(SameBytes(Placement(), kA4Rotated));
   helper().ScriptSetting("Rotation", std::string("TRUE\0XYZ", 8), S_OK);
-  EXPECT_TRUE(SameBytes(Placement(), rotated));
+  EXPECT_TRUE(SameBytes(Placement(), kA4Rotated));
   helper().ScriptSetting("Rotation", "", S_OK);
   helper().ScriptSetting("Orientation", "LANDSCAPE_CC270", S_OK);
-  EXPECT_TRUE(SameBytes(Placement(), landscape));
+  EXPECT_TRUE(SameBytes(Placement(), kA4Landscape));
   helper().ScriptSetting("Orientation", "LANDSCAPE_CC270" + std::string(5, 'X'), S_OK);
   EXPECT_TRUE(SameBytes(Placement(), kA4Portrait));
 }
