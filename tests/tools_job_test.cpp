@@ -192,10 +192,9 @@ Image Render(const Bytes& job, std::vector<std::string>& warnings) {
   EXPECT_TRUE(reading.ok) << reading.error;
   const std::vector<PagePlan> plans = PlanPages(reading.items);
   EXPECT_EQ(plans.size(), 1u);
-  Image page;
-  std::string error;
-  EXPECT_TRUE(RenderPage(job.data(), plans.at(0), page, warnings, error)) << error;
-  return page;
+  Result<Image> page = RenderPage(job.data(), plans.at(0), warnings);
+  EXPECT_TRUE(page.ok()) << page.error();
+  return page ? std::move(page).value() : Image();
 }
 
 TEST(PageDecoderTest, BandsLandAtTheirOriginsAndOneBitsAreInk) {
@@ -272,10 +271,9 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
   const Bytes shortRows = RecordBytes({0, 0, 4, 2, 3, 8, 1, Bytes(7)});
   JobReading reading = Read(shortRows);
   std::vector<std::string> warnings;
-  Image band;
-  std::string error;
-  EXPECT_FALSE(DecodeRecord(shortRows.data(), reading.items[0], band, warnings, error));
-  EXPECT_EQ(error, "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
+  const Result<Image> refused = DecodeRecord(shortRows.data(), reading.items[0], warnings);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error(), "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
 
   // Unknown kinds, and records without pixels, whatever their data.
   const Bytes odd =
@@ -284,9 +282,9 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
   reading = Read(odd);
   ASSERT_TRUE(reading.ok) << reading.error;
   for (size_t i = 1; i < 5; ++i) {
-    error.clear();
-    EXPECT_TRUE(DecodeRecord(odd.data(), reading.items[i], band, warnings, error)) << error;
-    EXPECT_TRUE(band.pixels.empty());
+    const Result<Image> band = DecodeRecord(odd.data(), reading.items[i], warnings);
+    ASSERT_TRUE(band.ok()) << band.error();
+    EXPECT_TRUE(band->pixels.empty());
   }
   ASSERT_EQ(warnings.size(), 4u);
   EXPECT_EQ(warnings[0],
@@ -299,14 +297,13 @@ TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
   const JobReading reading = Read(job);
   ASSERT_TRUE(reading.ok) << reading.error;
   std::vector<std::string> warnings;
-  Image band;
-  std::string error;
+  const Result<Image> band = DecodeRecord(job.data(), reading.items[0], warnings);
   if (JpegDecodingAvailable()) {
-    EXPECT_FALSE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
-    EXPECT_EQ(error.rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << error;
+    ASSERT_FALSE(band.ok());
+    EXPECT_EQ(band.error().rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << band.error();
   } else {
-    EXPECT_TRUE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
-    EXPECT_TRUE(band.pixels.empty());
+    ASSERT_TRUE(band.ok());
+    EXPECT_TRUE(band->pixels.empty());
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], "image record at byte 0 is JPEG, which this build does not decode; left blank");
   }
@@ -332,15 +329,15 @@ TEST(PageDecoderTest, ColorJpegRecordOfThePlugInShowsTheHostsColors) {
   ASSERT_EQ(reading.items.size(), 1u);
   ASSERT_EQ(reading.items[0].record.compression, 4) << "the band did not go out as JPEG";
   std::vector<std::string> warnings;
-  Image decoded;
-  ASSERT_TRUE(DecodeRecord(job.data(), reading.items[0], decoded, warnings, error)) << error;
-  ASSERT_EQ(decoded.channels, 3u);
+  const Result<Image> decoded = DecodeRecord(job.data(), reading.items[0], warnings);
+  ASSERT_TRUE(decoded.ok()) << decoded.error();
+  ASSERT_EQ(decoded->channels, 3u);
   struct Probe {
     uint32_t x;
     int red, green, blue;
   };
   for (const Probe& p : {Probe{8, 255, 0, 0}, Probe{24, 0, 255, 0}, Probe{40, 0, 0, 255}}) {
-    const uint8_t* got = decoded.Row(8) + 3 * p.x;
+    const uint8_t* got = decoded->Row(8) + 3 * p.x;
     SCOPED_TRACE(testing::Message() << "column " << p.x << " shows " << int{got[0]} << ", " << int{got[1]} << ", "
                                     << int{got[2]});
     EXPECT_NEAR(got[0], p.red, 24);
@@ -395,11 +392,11 @@ TEST(PageDecoderTest, CompressedRowsGoThroughTheCodecDecoder) {
   // A stream that runs past its rows names the byte in the job.
   const Bytes broken = Join({RecordBytes({0, 0, 32, 1, 3, 1, 7, Hex("02 00 80 00")}), Hex("4542")});
   const JobReading reading = Read(broken);
-  Image band;
-  std::string error;
-  EXPECT_FALSE(DecodeRecord(broken.data(), reading.items[0], band, warnings, error));
-  EXPECT_EQ(error.rfind("byte ", 0), 0u) << error;
-  EXPECT_NE(error.find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos) << error;
+  const Result<Image> band = DecodeRecord(broken.data(), reading.items[0], warnings);
+  ASSERT_FALSE(band.ok());
+  EXPECT_EQ(band.error().rfind("byte ", 0), 0u) << band.error();
+  EXPECT_NE(band.error().find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos)
+      << band.error();
 }
 
 // Small jobs that claim a great deal: each must be answered within the
