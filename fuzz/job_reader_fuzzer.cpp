@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(item.offset == next && item.length > 0);
     next += item.length;
   }
-  Check(reading.ok ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
+  Check(reading.status.ok() ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
   std::ostringstream listing;
   kav::tools::PrintInspection(reading, listing);
   Check(!listing.str().empty());

@@ -67,7 +67,7 @@ const Bytes kPlacement600 = Hex("4161 3DF5C28F 00000000 00000000 BDF5C28F 414000
 TEST(JobReaderTest, ReadsEveryCommandFormWithItsFields) {
   const Bytes job = Join({Hex("46424544"), Hex("4563 02 14"), kA4Paper, Hex("2B 45"), kPlacement600, Hex("4542")});
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 7u);
   EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
   EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
@@ -92,13 +92,13 @@ TEST(JobReaderTest, ReadsEveryCommandFormWithItsFields) {
 TEST(JobReaderTest, TheLetterEIsTheCodeOf313UnlessEcOrEbFollows) {
   // 313 then 245 ('E' 'c') followed by a command: two codes, not an Ec command.
   const JobReading codes = Read(Hex("45 63 2B"));
-  ASSERT_TRUE(codes.ok) << codes.error;
+  ASSERT_TRUE(codes.status.ok()) << codes.status.error();
   ASSERT_EQ(codes.items.size(), 3u);
   EXPECT_EQ(codes.items[1].code, 0x63);
   // Colour byte 1 after "Ec" makes it the Ec form, whose code must be known.
   const JobReading unknown = Read(Hex("45 63 01 99"));
-  EXPECT_FALSE(unknown.ok);
-  EXPECT_EQ(unknown.error, "byte 0: Ec command with the unknown code 0x99");
+  EXPECT_FALSE(unknown.status.ok());
+  EXPECT_EQ(unknown.status.error(), "byte 0: Ec command with the unknown code 0x99");
   EXPECT_EQ(SingleCodeIds(0x51), "248 or 323 to 328");
   EXPECT_EQ(EcCodeIds(0x04), "207 or 209");
 }
@@ -121,7 +121,7 @@ TEST(JobReaderTest, ReadsTheGeneralRecordLayout) {
   for (int i = 0; i < 8; ++i) PutFloat(job, 0);
   job.insert(job.end(), {0, 1, 0, 1, 1, 3});
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 2u);
   const RecordFields& r = reading.items[0].record;
   EXPECT_EQ(r.originX, 12.5f);
@@ -168,8 +168,8 @@ TEST(JobReaderTest, BrokenJobsNameTheOffset) {
   };
   for (const Case& c : cases) {
     const JobReading reading = Read(c.job);
-    EXPECT_FALSE(reading.ok) << c.error;
-    EXPECT_EQ(reading.error, c.error);
+    EXPECT_FALSE(reading.status.ok()) << c.error;
+    EXPECT_EQ(reading.status.error(), c.error);
   }
   // What came before the error is still listed.
   EXPECT_EQ(Read(Hex("4542 2B 99")).items.size(), 2u);
@@ -189,7 +189,7 @@ TEST(JobReaderTest, SummaryCountsCommandsRecordsAndPages) {
 
 Image Render(const Bytes& job, std::vector<std::string>& warnings) {
   const JobReading reading = Read(job);
-  EXPECT_TRUE(reading.ok) << reading.error;
+  EXPECT_TRUE(reading.status.ok()) << reading.status.error();
   const std::vector<PagePlan> plans = PlanPages(reading.items);
   EXPECT_EQ(plans.size(), 1u);
   Result<Image> page = RenderPage(job.data(), plans.at(0), warnings);
@@ -280,7 +280,7 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
       Join({Hex("2B"), RecordBytes({0, 0, 4, 1, 6, 8, 1, Bytes(4)}), RecordBytes({0, 0, 4, 1, 3, 16, 1, Bytes(8)}),
             RecordBytes({0, 0, 0, 1, 3, 8, 1, {}}), RecordBytes({0, 0, 32, 0, 3, 1, 7, Hex("0100")})});
   reading = Read(odd);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   for (size_t i = 1; i < 5; ++i) {
     const Result<Image> band = DecodeRecord(odd.data(), reading.items[i], warnings);
     ASSERT_TRUE(band.ok()) << band.error();
@@ -295,7 +295,7 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
 TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
   const Bytes job = RecordBytes({0, 0, 8, 8, 5, 8, 4, Hex("FFD8 FFE0 0000")});  // a JPEG file cut short
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   std::vector<std::string> warnings;
   const Result<Image> band = DecodeRecord(job.data(), reading.items[0], warnings);
   if (JpegDecodingAvailable()) {
@@ -325,7 +325,7 @@ TEST(PageDecoderTest, ColorJpegRecordOfThePlugInShowsTheHostsColors) {
   session.Band(2, band.header, band.bits.data(), band.params);
   const Bytes job = session.helper().Job();
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 1u);
   ASSERT_EQ(reading.items[0].record.compression, 4) << "the band did not go out as JPEG";
   std::vector<std::string> warnings;

@@ -95,7 +95,7 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 JobSummary SummaryOf(const std::string& job) {
   const std::vector<uint8_t> bytes = ReadBytes(job);
   const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  EXPECT_TRUE(reading.ok) << reading.error;
+  EXPECT_TRUE(reading.status.ok()) << reading.status.error();
   return Summarize(reading.items);
 }
 
@@ -237,7 +237,7 @@ TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
   ASSERT_EQ(Host(Print("", "commands.job", "mono")).code, 0);
   std::vector<uint8_t> bytes = ReadBytes("commands.job");
   const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_GE(reading.items.size(), 5u);
   EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
   EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
@@ -262,7 +262,7 @@ TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
             0);
   bytes = ReadBytes("fixed.job");
   const JobReading fixed = ReadJob(bytes.data(), bytes.size());
-  ASSERT_TRUE(fixed.ok) << fixed.error;
+  ASSERT_TRUE(fixed.status.ok()) << fixed.status.error();
   ASSERT_GE(fixed.items.size(), 4u);
   EXPECT_EQ(fixed.items[2].values[0], 114.0f);
   EXPECT_EQ(fixed.items[2].values[1], 162.0f);

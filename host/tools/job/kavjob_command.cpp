@@ -31,7 +31,7 @@ Status Inspect(const std::string& path, const std::string& listing, std::ostream
     const std::string lines = text.str();
     if (const Status written = WriteWholeFile(listing, lines.data(), lines.size()); !written) return written;
   }
-  if (!reading.ok) return Error{path + ": " + reading.error};
+  if (!reading.status) return WithContext(reading.status, path);
   return {};
 }
 
@@ -50,7 +50,7 @@ Status Decode(const std::string& path, const std::string& output, std::ostream& 
   const Result<std::vector<uint8_t>> job = ReadWholeFile(path);
   if (!job) return job.failure();
   const JobReading reading = ReadJob(job->data(), job->size());
-  if (!reading.ok) return Error{path + ": " + reading.error};
+  if (!reading.status) return WithContext(reading.status, path);
   const std::vector<PagePlan> plans = PlanPages(reading.items);
   if (plans.empty()) return Error{path + ": the job holds no page (no image record and no \"EB\")"};
   std::vector<std::unique_ptr<OutputFile>> files;

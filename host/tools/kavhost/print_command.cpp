@@ -81,7 +81,7 @@ Result<JobSummary> SummarizeJob(const OutputFile& job) {
   const Result<std::vector<uint8_t>> bytes = ReadWholeFile(job.temporaryPath());
   if (!bytes) return bytes.failure();
   const JobReading reading = ReadJob(bytes->data(), bytes->size());
-  if (!reading.ok) return Error{"the plug-in wrote a job that does not read back: " + reading.error};
+  if (!reading.status.ok()) return Error{"the plug-in wrote a job that does not read back: " + reading.status.error()};
   return Summarize(reading.items);
 }
 
