@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "render/printer_language.h"
+#include "support/command_line.h"
 #include "support/shown_text.h"
 
 namespace kav::tools {
@@ -88,12 +89,8 @@ Result<ColorMode> ParseMode(const std::string& text) {
 }
 
 Result<uint32_t> ParseDpi(const std::string& text) {
-  uint32_t dpi = 0;
-  const auto parsed = std::from_chars(text.data(), text.data() + text.size(), dpi);
-  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || dpi < kMinDpi || dpi > kMaxDpi) {
-    return Error{"--dpi must be a whole number from " + std::to_string(kMinDpi) + " to " + std::to_string(kMaxDpi)};
-  }
-  return dpi;
+  if (const auto dpi = ParseWholeNumber(text, kMinDpi, kMaxDpi)) return static_cast<uint32_t>(*dpi);
+  return Error{"--dpi must be a whole number from " + std::to_string(kMinDpi) + " to " + std::to_string(kMaxDpi)};
 }
 
 Result<Paper> ParsePaper(const std::string& text) {
