@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(item.offset == next && item.length > 0);
     next += item.length;
   }
-  Check(reading.ok ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
+  Check(reading.status.ok() ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
   std::ostringstream listing;
   kav::tools::PrintInspection(reading, listing);
   Check(!listing.str().empty());
@@ -39,16 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       large = large || uint64_t{item.record.width} * item.record.height > kMaxFuzzPagePixels;
     }
     if (large) continue;
-    kav::tools::Image page;
     std::vector<std::string> warnings;
-    std::string error;
-    if (kav::tools::RenderPage(data, plan, page, warnings, error)) {
-      Check(page.pixels.size() == page.RowBytes() * page.height);
+    const kav::tools::Result<kav::tools::Image> page = kav::tools::RenderPage(data, plan, warnings);
+    if (page) {
+      Check(page->pixels.size() == page->RowBytes() * page->height);
       unsigned sum = 0;
-      for (uint8_t pixel : page.pixels) sum += pixel;
-      Check(sum <= 255u * page.pixels.size());
+      for (uint8_t pixel : page->pixels) sum += pixel;
+      Check(sum <= 255u * page->pixels.size());
     } else {
-      Check(!error.empty());
+      Check(!page.error().empty());
     }
   }
   return 0;

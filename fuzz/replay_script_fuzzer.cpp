@@ -27,22 +27,20 @@ size_t Touch(const kav::tools::JsonValue& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const kav::tools::JsonResult json = kav::tools::ParseJson(text);
-  if (json.value) {
-    Check(json.error.empty());
-    Check(json.value->position.offset <= size);
-    Touch(*json.value);
+  const kav::tools::Result<kav::tools::JsonValue> json = kav::tools::ParseJson(text);
+  if (json) {
+    Check(json->position.offset <= size);
+    Touch(*json);
   } else {
-    Check(json.error.rfind("line ", 0) == 0);
+    Check(json.error().rfind("line ", 0) == 0);
   }
   if (text.find("data_file") != std::string_view::npos) return 0;
-  kav::tools::ReplayScript script;
-  std::string error;
-  const bool ok = kav::tools::ParseReplayScript(text, ".", script, error);
-  Check(ok == error.empty());
-  if (ok) {
-    Check(json.value.has_value());
-    for (const auto& call : script.calls) {
+  const kav::tools::Result<kav::tools::ReplayScript> script = kav::tools::ParseReplayScript(text, ".");
+  if (!script) {
+    Check(!script.error().empty());
+  } else {
+    Check(json.ok());
+    for (const auto& call : script->calls) {
       if (call.kind == kav::tools::ScriptCall::Kind::kImageProcessing) Check(call.data.size() == call.sizeImage);
     }
   }

@@ -126,8 +126,11 @@ std::optional<tools::DeviceSettings> SettingsOf(const cups_page_header2_t& heade
                            std::to_string(TenthsOf(header.cupsWidth, dpi) % 10) + "x" +
                            std::to_string(TenthsOf(header.cupsHeight, dpi) / 10) + "." +
                            std::to_string(TenthsOf(header.cupsHeight, dpi) % 10);
-  const auto paper = tools::ParsePaper(size, error);
-  if (!paper) return {};
+  const auto paper = tools::ParsePaper(size);
+  if (!paper) {
+    error = paper.error();
+    return {};
+  }
   return tools::DeviceSettings{ModeOf(colorMode), *paper, dpi, false, false};
 }
 
@@ -256,8 +259,8 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
                                        : colorMode,
                                    error);
   if (!settings) return Fail(job, error);
-  const auto layout = tools::ComputeLayout(settings->paper, settings->dpi, false, error);
-  if (!layout) return Fail(job, error);
+  const auto layout = tools::ComputeLayout(settings->paper, settings->dpi, false);
+  if (!layout) return Fail(job, layout.error());
   if (header.cupsBytesPerLine < LineBytes(*format, header.cupsWidth)) {
     return Fail(job, "The raster header's line length is too short for its width.");
   }

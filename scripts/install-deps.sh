@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev libcli11-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   valgrind

@@ -14,17 +14,15 @@ namespace {
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 Image Decode(const std::string& text) {
-  Image image;
-  std::string error;
-  EXPECT_TRUE(DecodePnm(Bytes(text), image, error)) << error;
-  return image;
+  Result<Image> image = DecodePnm(Bytes(text));
+  EXPECT_TRUE(image.ok()) << image.error();
+  return image ? std::move(image).value() : Image();
 }
 
 std::string DecodeError(const std::string& text) {
-  Image image;
-  std::string error;
-  EXPECT_FALSE(DecodePnm(Bytes(text), image, error)) << "accepted: " << text;
-  return error;
+  const Result<Image> image = DecodePnm(Bytes(text));
+  EXPECT_FALSE(image.ok()) << "accepted: " << text;
+  return image ? "" : image.error();
 }
 
 TEST(PnmTest, BitmapsMakeInkBlackInTextAndBinaryForms) {
@@ -61,12 +59,11 @@ TEST(PnmTest, WrittenPnmReadsBack) {
   for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<uint8_t>(i * 13);
   std::vector<uint8_t> pnm;
   StreamPnm(image, [&pnm](const uint8_t* bytes, size_t size) { pnm.insert(pnm.end(), bytes, bytes + size); });
-  Image back;
-  std::string error;
-  ASSERT_TRUE(DecodePnm(pnm, back, error)) << error;
-  EXPECT_EQ(back.width, 3u);
-  EXPECT_EQ(back.channels, 3u);
-  EXPECT_EQ(back.pixels, image.pixels);
+  const Result<Image> back = DecodePnm(pnm);
+  ASSERT_TRUE(back.ok()) << back.error();
+  EXPECT_EQ(back->width, 3u);
+  EXPECT_EQ(back->channels, 3u);
+  EXPECT_EQ(back->pixels, image.pixels);
 }
 
 TEST(PnmTest, MalformedFilesAreRefusedWithAReason) {
@@ -160,11 +157,10 @@ TEST(PngTest, ChunksAreWellFormedAndThePixelsReadBack) {
   if (!PngDecodingAvailable()) GTEST_SKIP() << "no PNG reader in this build to read the pixels back";
   for (uint32_t channels : {1u, 3u}) {
     const Image source = ConvertChannels(image, channels);
-    Image back;
-    std::string error;
-    ASSERT_TRUE(DecodePng(EncodePng(source), back, error)) << error;
-    EXPECT_EQ(back.channels, channels);
-    EXPECT_EQ(back.pixels, source.pixels);
+    const Result<Image> back = DecodePng(EncodePng(source));
+    ASSERT_TRUE(back.ok()) << back.error();
+    EXPECT_EQ(back->channels, channels);
+    EXPECT_EQ(back->pixels, source.pixels);
   }
 }
 
@@ -180,13 +176,12 @@ TEST(PngTest, AHeaderClaimingMoreThanTheDataCanHoldIsRefusedBeforeAllocating) {
   }
   const uint32_t crc = BitwiseCrc32(&png[12], 17);
   for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
-  Image image;
-  std::string error;
-  EXPECT_FALSE(DecodePng(png, image, error));
-  EXPECT_NE(error.find("PNG of 30000 x 30000 pixels in " + std::to_string(png.size()) + " bytes: too little data"),
-            std::string::npos)
-      << error;
-  EXPECT_TRUE(image.pixels.empty());
+  const Result<Image> image = DecodePng(png);
+  ASSERT_FALSE(image.ok());
+  EXPECT_NE(
+      image.error().find("PNG of 30000 x 30000 pixels in " + std::to_string(png.size()) + " bytes: too little data"),
+      std::string::npos)
+      << image.error();
 }
 
 TEST(ImageTest, ChannelConversionUsesLumaAndRepeatsGray) {
@@ -198,9 +193,9 @@ TEST(ImageTest, ChannelConversionUsesLumaAndRepeatsGray) {
 }
 
 TEST(ImageTest, FilesAreWrittenByTheirExtensionOnly) {
-  std::string error;
-  EXPECT_FALSE(WriteImageFile("page.bmp", Image(1, 1, 1), error));
-  EXPECT_NE(error.find("unknown picture format"), std::string::npos);
+  const Status written = WriteImageFile("page.bmp", Image(1, 1, 1));
+  ASSERT_FALSE(written.ok());
+  EXPECT_NE(written.error().find("unknown picture format"), std::string::npos);
   EXPECT_TRUE(IsImageFileName("PAGE.PNG"));
   EXPECT_TRUE(IsImageFileName("a.pgm"));
   EXPECT_FALSE(IsImageFileName("png"));

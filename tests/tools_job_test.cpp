@@ -67,7 +67,7 @@ const Bytes kPlacement600 = Hex("4161 3DF5C28F 00000000 00000000 BDF5C28F 414000
 TEST(JobReaderTest, ReadsEveryCommandFormWithItsFields) {
   const Bytes job = Join({Hex("46424544"), Hex("4563 02 14"), kA4Paper, Hex("2B 45"), kPlacement600, Hex("4542")});
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 7u);
   EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
   EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
@@ -92,13 +92,13 @@ TEST(JobReaderTest, ReadsEveryCommandFormWithItsFields) {
 TEST(JobReaderTest, TheLetterEIsTheCodeOf313UnlessEcOrEbFollows) {
   // 313 then 245 ('E' 'c') followed by a command: two codes, not an Ec command.
   const JobReading codes = Read(Hex("45 63 2B"));
-  ASSERT_TRUE(codes.ok) << codes.error;
+  ASSERT_TRUE(codes.status.ok()) << codes.status.error();
   ASSERT_EQ(codes.items.size(), 3u);
   EXPECT_EQ(codes.items[1].code, 0x63);
   // Colour byte 1 after "Ec" makes it the Ec form, whose code must be known.
   const JobReading unknown = Read(Hex("45 63 01 99"));
-  EXPECT_FALSE(unknown.ok);
-  EXPECT_EQ(unknown.error, "byte 0: Ec command with the unknown code 0x99");
+  EXPECT_FALSE(unknown.status.ok());
+  EXPECT_EQ(unknown.status.error(), "byte 0: Ec command with the unknown code 0x99");
   EXPECT_EQ(SingleCodeIds(0x51), "248 or 323 to 328");
   EXPECT_EQ(EcCodeIds(0x04), "207 or 209");
 }
@@ -121,7 +121,7 @@ TEST(JobReaderTest, ReadsTheGeneralRecordLayout) {
   for (int i = 0; i < 8; ++i) PutFloat(job, 0);
   job.insert(job.end(), {0, 1, 0, 1, 1, 3});
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 2u);
   const RecordFields& r = reading.items[0].record;
   EXPECT_EQ(r.originX, 12.5f);
@@ -168,8 +168,8 @@ TEST(JobReaderTest, BrokenJobsNameTheOffset) {
   };
   for (const Case& c : cases) {
     const JobReading reading = Read(c.job);
-    EXPECT_FALSE(reading.ok) << c.error;
-    EXPECT_EQ(reading.error, c.error);
+    EXPECT_FALSE(reading.status.ok()) << c.error;
+    EXPECT_EQ(reading.status.error(), c.error);
   }
   // What came before the error is still listed.
   EXPECT_EQ(Read(Hex("4542 2B 99")).items.size(), 2u);
@@ -189,13 +189,12 @@ TEST(JobReaderTest, SummaryCountsCommandsRecordsAndPages) {
 
 Image Render(const Bytes& job, std::vector<std::string>& warnings) {
   const JobReading reading = Read(job);
-  EXPECT_TRUE(reading.ok) << reading.error;
+  EXPECT_TRUE(reading.status.ok()) << reading.status.error();
   const std::vector<PagePlan> plans = PlanPages(reading.items);
   EXPECT_EQ(plans.size(), 1u);
-  Image page;
-  std::string error;
-  EXPECT_TRUE(RenderPage(job.data(), plans.at(0), page, warnings, error)) << error;
-  return page;
+  Result<Image> page = RenderPage(job.data(), plans.at(0), warnings);
+  EXPECT_TRUE(page.ok()) << page.error();
+  return page ? std::move(page).value() : Image();
 }
 
 TEST(PageDecoderTest, BandsLandAtTheirOriginsAndOneBitsAreInk) {
@@ -272,21 +271,20 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
   const Bytes shortRows = RecordBytes({0, 0, 4, 2, 3, 8, 1, Bytes(7)});
   JobReading reading = Read(shortRows);
   std::vector<std::string> warnings;
-  Image band;
-  std::string error;
-  EXPECT_FALSE(DecodeRecord(shortRows.data(), reading.items[0], band, warnings, error));
-  EXPECT_EQ(error, "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
+  const Result<Image> refused = DecodeRecord(shortRows.data(), reading.items[0], warnings);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error(), "byte 0: the image record at byte 0 holds 7 data bytes, its 2 rows need 8");
 
   // Unknown kinds, and records without pixels, whatever their data.
   const Bytes odd =
       Join({Hex("2B"), RecordBytes({0, 0, 4, 1, 6, 8, 1, Bytes(4)}), RecordBytes({0, 0, 4, 1, 3, 16, 1, Bytes(8)}),
             RecordBytes({0, 0, 0, 1, 3, 8, 1, {}}), RecordBytes({0, 0, 32, 0, 3, 1, 7, Hex("0100")})});
   reading = Read(odd);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   for (size_t i = 1; i < 5; ++i) {
-    error.clear();
-    EXPECT_TRUE(DecodeRecord(odd.data(), reading.items[i], band, warnings, error)) << error;
-    EXPECT_TRUE(band.pixels.empty());
+    const Result<Image> band = DecodeRecord(odd.data(), reading.items[i], warnings);
+    ASSERT_TRUE(band.ok()) << band.error();
+    EXPECT_TRUE(band->pixels.empty());
   }
   ASSERT_EQ(warnings.size(), 4u);
   EXPECT_EQ(warnings[0],
@@ -297,16 +295,15 @@ TEST(PageDecoderTest, MalformedRecordDataIsAnErrorAndUnknownKindsAWarning) {
 TEST(PageDecoderTest, JpegRecordsAreDecodedOrLeftBlankWithAWarning) {
   const Bytes job = RecordBytes({0, 0, 8, 8, 5, 8, 4, Hex("FFD8 FFE0 0000")});  // a JPEG file cut short
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   std::vector<std::string> warnings;
-  Image band;
-  std::string error;
+  const Result<Image> band = DecodeRecord(job.data(), reading.items[0], warnings);
   if (JpegDecodingAvailable()) {
-    EXPECT_FALSE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
-    EXPECT_EQ(error.rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << error;
+    ASSERT_FALSE(band.ok());
+    EXPECT_EQ(band.error().rfind("image record at byte 0: unreadable JPEG data", 0), 0u) << band.error();
   } else {
-    EXPECT_TRUE(DecodeRecord(job.data(), reading.items[0], band, warnings, error));
-    EXPECT_TRUE(band.pixels.empty());
+    ASSERT_TRUE(band.ok());
+    EXPECT_TRUE(band->pixels.empty());
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], "image record at byte 0 is JPEG, which this build does not decode; left blank");
   }
@@ -328,19 +325,19 @@ TEST(PageDecoderTest, ColorJpegRecordOfThePlugInShowsTheHostsColors) {
   session.Band(2, band.header, band.bits.data(), band.params);
   const Bytes job = session.helper().Job();
   const JobReading reading = Read(job);
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_EQ(reading.items.size(), 1u);
   ASSERT_EQ(reading.items[0].record.compression, 4) << "the band did not go out as JPEG";
   std::vector<std::string> warnings;
-  Image decoded;
-  ASSERT_TRUE(DecodeRecord(job.data(), reading.items[0], decoded, warnings, error)) << error;
-  ASSERT_EQ(decoded.channels, 3u);
+  const Result<Image> decoded = DecodeRecord(job.data(), reading.items[0], warnings);
+  ASSERT_TRUE(decoded.ok()) << decoded.error();
+  ASSERT_EQ(decoded->channels, 3u);
   struct Probe {
     uint32_t x;
     int red, green, blue;
   };
   for (const Probe& p : {Probe{8, 255, 0, 0}, Probe{24, 0, 255, 0}, Probe{40, 0, 0, 255}}) {
-    const uint8_t* got = decoded.Row(8) + 3 * p.x;
+    const uint8_t* got = decoded->Row(8) + 3 * p.x;
     SCOPED_TRACE(testing::Message() << "column " << p.x << " shows " << int{got[0]} << ", " << int{got[1]} << ", "
                                     << int{got[2]});
     EXPECT_NEAR(got[0], p.red, 24);
@@ -395,11 +392,11 @@ TEST(PageDecoderTest, CompressedRowsGoThroughTheCodecDecoder) {
   // A stream that runs past its rows names the byte in the job.
   const Bytes broken = Join({RecordBytes({0, 0, 32, 1, 3, 1, 7, Hex("02 00 80 00")}), Hex("4542")});
   const JobReading reading = Read(broken);
-  Image band;
-  std::string error;
-  EXPECT_FALSE(DecodeRecord(broken.data(), reading.items[0], band, warnings, error));
-  EXPECT_EQ(error.rfind("byte ", 0), 0u) << error;
-  EXPECT_NE(error.find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos) << error;
+  const Result<Image> band = DecodeRecord(broken.data(), reading.items[0], warnings);
+  ASSERT_FALSE(band.ok());
+  EXPECT_EQ(band.error().rfind("byte ", 0), 0u) << band.error();
+  EXPECT_NE(band.error().find(": compressed rows of the image record at byte 0 are malformed"), std::string::npos)
+      << band.error();
 }
 
 // Small jobs that claim a great deal: each must be answered within the

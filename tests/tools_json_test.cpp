@@ -11,15 +11,15 @@ namespace kav::tools {
 namespace {
 
 JsonValue Parse(const std::string& text) {
-  JsonResult result = ParseJson(text);
-  EXPECT_TRUE(result.value.has_value()) << result.error;
-  return result.value ? *result.value : JsonValue{};
+  Result<JsonValue> result = ParseJson(text);
+  EXPECT_TRUE(result.ok()) << result.error();
+  return result ? std::move(result).value() : JsonValue{};
 }
 
 std::string ErrorOf(const std::string& text, size_t maxDepth = kJsonMaxDepth) {
-  const JsonResult result = ParseJson(text, maxDepth);
-  EXPECT_FALSE(result.value.has_value()) << "accepted: " << text;
-  return result.error;
+  const Result<JsonValue> result = ParseJson(text, maxDepth);
+  EXPECT_FALSE(result.ok()) << "accepted: " << text;
+  return result ? "" : result.error();
 }
 
 TEST(JsonTest, ReadsNestedValuesInDocumentOrderWithPositions) {
@@ -110,16 +110,16 @@ TEST(JsonTest, RefusesWhatTheStandardRefuses) {
       "1e400",               // out of range
       "[1] // comment",
   };
-  for (const char* text : bad) EXPECT_FALSE(ParseJson(text).value.has_value()) << text;
+  for (const char* text : bad) EXPECT_FALSE(ParseJson(text).ok()) << text;
 }
 
 TEST(JsonTest, NestingIsBoundedAtTheGivenDepth) {
   const std::string ok = std::string(64, '[') + std::string(64, ']');
-  EXPECT_TRUE(ParseJson(ok).value.has_value());
+  EXPECT_TRUE(ParseJson(ok).ok());
   const std::string deep = std::string(65, '[') + std::string(65, ']');
   EXPECT_NE(ErrorOf(deep).find("nesting deeper than 64 levels"), std::string::npos);
   // Far deeper input fails the same way rather than exhausting the stack.
-  EXPECT_FALSE(ParseJson(std::string(100000, '[')).value.has_value());
+  EXPECT_FALSE(ParseJson(std::string(100000, '[')).ok());
   EXPECT_NE(ErrorOf("{\"a\": {\"b\": []}}", 2).find("nesting deeper than 2"), std::string::npos);
 }
 

@@ -25,10 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
-  return std::string(bytes.begin(), bytes.end());
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  EXPECT_TRUE(bytes.ok()) << bytes.error();
+  return bytes ? std::string(bytes->begin(), bytes->end()) : "";
 }
 
 // A failed run: the exit code, one line on stderr that starts as expected.
@@ -180,17 +179,17 @@ TEST_F(OutputTest, InspectKeepsTheListingOfWhatItReadBeforeAFault) {
 
 TEST_F(OutputTest, OutputsCommitTogetherOrNotAtAll) {
   OutputFile first, second;
-  std::string error;
-  ASSERT_TRUE(first.Open("first.txt", error)) << error;
-  ASSERT_TRUE(second.Open("second.txt", error)) << error;
+  ASSERT_TRUE(first.Open("first.txt").ok());
+  ASSERT_TRUE(second.Open("second.txt").ok());
   first.Write("1", 1);
   second.Write("2", 1);
   EXPECT_EQ(Names().size(), 2u);  // the two temporary files
-  ASSERT_TRUE(CommitAll({&first, &second}, error)) << error;
+  const Status committed = CommitAll({&first, &second});
+  ASSERT_TRUE(committed.ok()) << committed.error();
   EXPECT_EQ(Names(), (std::vector<std::string>{"first.txt", "second.txt"}));
   {
     OutputFile dropped;
-    ASSERT_TRUE(dropped.Open("first.txt", error)) << error;
+    ASSERT_TRUE(dropped.Open("first.txt").ok());
     dropped.Write("lost", 4);
   }  // never committed: removed, and the file there is kept
   EXPECT_EQ(ReadText("first.txt"), "1");

@@ -10,28 +10,27 @@ namespace kav::tools {
 namespace {
 
 TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
-  std::string error;
-  const auto a4 = ParsePaper("a4", error);
-  ASSERT_TRUE(a4);
+  const auto a4 = ParsePaper("a4");
+  ASSERT_TRUE(a4.ok()) << a4.error();
   EXPECT_EQ(a4->widthTenths, 2100);
   EXPECT_EQ(a4->lengthTenths, 2970);
   EXPECT_EQ(PaperCommandId(*a4), 248u);
-  EXPECT_EQ(ParsePaper("LETTER", error)->widthTenths, 2159);
-  EXPECT_EQ(ParsePaper("B4", error)->lengthTenths, 3640);
+  EXPECT_EQ(ParsePaper("LETTER")->widthTenths, 2159);
+  EXPECT_EQ(ParsePaper("B4")->lengthTenths, 3640);
   const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
                           {326, 1140, 1620}, {327, 980, 1480},   {328, 1200, 2350}};
   for (const auto& f : fixed) {
-    const auto paper = ParsePaper(std::to_string(f[1] / 10) + "x" + std::to_string(f[2] / 10), error);
-    ASSERT_TRUE(paper) << error;
+    const auto paper = ParsePaper(std::to_string(f[1] / 10) + "x" + std::to_string(f[2] / 10));
+    ASSERT_TRUE(paper.ok()) << paper.error();
     EXPECT_EQ(PaperCommandId(*paper), static_cast<uint32_t>(f[0]));
   }
-  const auto custom = ParsePaper("100.5X150", error);
-  ASSERT_TRUE(custom);
+  const auto custom = ParsePaper("100.5X150");
+  ASSERT_TRUE(custom.ok());
   EXPECT_EQ(custom->widthTenths, 1005);
   EXPECT_EQ(PaperCommandId(*custom), 248u);
   EXPECT_EQ(PaperCommandId(Paper{"", 1140, 1621}), 248u);  // a tenth off a fixed size
   for (const char* bad : {"A6", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
-    EXPECT_FALSE(ParsePaper(bad, error)) << bad;
+    EXPECT_FALSE(ParsePaper(bad).ok()) << bad;
   }
   EXPECT_EQ(PageStartCommands(*a4), (std::vector<uint32_t>{260, 204, 248, 250}));
   EXPECT_EQ(PageEndCommands(), (std::vector<uint32_t>{270}));
@@ -41,23 +40,24 @@ TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
 }
 
 TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
-  std::string error;
-  const auto a4 = ComputeLayout(Paper{"A4", 2100, 2970}, 600, false, error);
-  ASSERT_TRUE(a4) << error;
+  const auto a4 = ComputeLayout(Paper{"A4", 2100, 2970}, 600, false);
+  ASSERT_TRUE(a4.ok()) << a4.error();
   EXPECT_EQ(a4->sheetWidth, 4960u);
   EXPECT_EQ(a4->sheetLength, 7015u);
   EXPECT_EQ(a4->offsetX, 100u);
   EXPECT_EQ(a4->surfaceWidth, 4760u);
   EXPECT_EQ(a4->surfaceHeight, 6815u);
-  const auto landscape = ComputeLayout(Paper{"Letter", 2159, 2794}, 300, true, error);
-  ASSERT_TRUE(landscape);
+  const auto landscape = ComputeLayout(Paper{"Letter", 2159, 2794}, 300, true);
+  ASSERT_TRUE(landscape.ok());
   EXPECT_EQ(landscape->sheetWidth, 2550u);
   EXPECT_EQ(landscape->surfaceWidth, 3300u - 100u);
   EXPECT_EQ(landscape->surfaceHeight, 2550u - 100u);
-  EXPECT_FALSE(ComputeLayout(Paper{"tiny", 50, 50}, 50, false, error));
-  EXPECT_NE(error.find("no printable area"), std::string::npos);
-  EXPECT_FALSE(ComputeLayout(Paper{"long", 2970, 12000}, 2400, true, error));
-  EXPECT_NE(error.find("at most 65504"), std::string::npos);
+  const auto tiny = ComputeLayout(Paper{"tiny", 50, 50}, 50, false);
+  ASSERT_FALSE(tiny.ok());
+  EXPECT_NE(tiny.error().find("no printable area"), std::string::npos);
+  const auto wide = ComputeLayout(Paper{"long", 2970, 12000}, 2400, true);
+  ASSERT_FALSE(wide.ok());
+  EXPECT_NE(wide.error().find("at most 65504"), std::string::npos);
 }
 
 // A page of one row pattern, so each band's content is known.
@@ -118,37 +118,44 @@ TEST(BandBuilderTest, DitherKeepsBlackAndWhiteAndHalvesMiddleGray) {
   EXPECT_EQ(inked, 32);
 }
 
-std::string OptionsError(const std::vector<std::string>& args) {
+// The options of a command line after "print", read by the description kavhost parses with.
+Result<PrintOptions> ParsePrint(const std::vector<std::string>& args) {
+  CLI::App command("", "print");
   PrintOptions options;
-  std::string error;
-  EXPECT_FALSE(ParsePrintOptions(args, options, error));
-  return error;
+  DescribePrintOptions(command, options);
+  const Result<CommandLine> line = ParseCommandLine(command, args);
+  if (!line) return line.failure();
+  return options;
+}
+
+std::string OptionsError(const std::vector<std::string>& args) {
+  const Result<PrintOptions> options = ParsePrint(args);
+  EXPECT_FALSE(options.ok());
+  return options ? "" : options.error();
 }
 
 TEST(PrintOptionsTest, DefaultsAndEveryOption) {
-  PrintOptions options;
-  std::string error;
-  ASSERT_TRUE(ParsePrintOptions({"-o", "job.bin"}, options, error)) << error;
-  EXPECT_TRUE(options.picture.empty());
-  EXPECT_EQ(options.mode, ColorMode::kColor);
-  EXPECT_EQ(options.dpi, 600u);
-  EXPECT_EQ(options.paper.name, "A4");
-  EXPECT_EQ(options.bandHeight, 128u);
-  EXPECT_FALSE(options.osVersion);
-  ASSERT_TRUE(
-      ParsePrintOptions({"page.pbm", "-o", "j", "--mode=mono", "--dpi", "300", "--paper", "B5", "--orientation",
-                         "landscape", "--rotate180", "--band-height", "7", "--os-version", "5.0", "--plugin", "x.so"},
-                        options, error))
-      << error;
-  EXPECT_EQ(options.picture, "page.pbm");
-  EXPECT_EQ(options.mode, ColorMode::kMono);
-  EXPECT_EQ(options.dpi, 300u);
-  EXPECT_EQ(options.paper.widthTenths, 1820);
-  EXPECT_TRUE(options.landscape);
-  EXPECT_TRUE(options.rotate180);
-  EXPECT_EQ(options.bandHeight, 7u);
-  EXPECT_EQ(options.osVersion, std::make_pair(5u, 0u));
-  EXPECT_EQ(options.plugin, "x.so");
+  const Result<PrintOptions> defaults = ParsePrint({"-o", "job.bin"});
+  ASSERT_TRUE(defaults.ok()) << defaults.error();
+  EXPECT_TRUE(defaults->picture.empty());
+  EXPECT_EQ(defaults->mode, ColorMode::kColor);
+  EXPECT_EQ(defaults->dpi, 600u);
+  EXPECT_EQ(defaults->paper.name, "A4");
+  EXPECT_EQ(defaults->bandHeight, 128u);
+  EXPECT_FALSE(defaults->osVersion);
+  const Result<PrintOptions> options =
+      ParsePrint({"page.pbm", "-o", "j", "--mode=mono", "--dpi", "300", "--paper", "B5", "--orientation", "landscape",
+                  "--rotate180", "--band-height", "7", "--os-version", "5.0", "--plugin", "x.so"});
+  ASSERT_TRUE(options.ok()) << options.error();
+  EXPECT_EQ(options->picture, "page.pbm");
+  EXPECT_EQ(options->mode, ColorMode::kMono);
+  EXPECT_EQ(options->dpi, 300u);
+  EXPECT_EQ(options->paper.widthTenths, 1820);
+  EXPECT_TRUE(options->landscape);
+  EXPECT_TRUE(options->rotate180);
+  EXPECT_EQ(options->bandHeight, 7u);
+  EXPECT_EQ(options->osVersion, std::make_pair(5u, 0u));
+  EXPECT_EQ(options->plugin, "x.so");
 }
 
 TEST(PrintOptionsTest, BadOptionsAreNamed) {
@@ -163,7 +170,9 @@ TEST(PrintOptionsTest, BadOptionsAreNamed) {
   EXPECT_EQ(OptionsError({"-o", "j", "--colour"}), "unknown option --colour");
   EXPECT_EQ(OptionsError({"-o"}), "option -o needs a value");
   EXPECT_EQ(OptionsError({"-o", "j", "-o", "k"}), "option -o given twice");
-  EXPECT_EQ(OptionsError({"a.pbm", "b.pbm", "-o", "j"}), "print takes one picture at most");
+  EXPECT_EQ(OptionsError({"-o", "j", "--dpi"}), "option --dpi needs a value");
+  EXPECT_EQ(OptionsError({"--output", "j", "-o", "k"}), "option -o given twice");
+  EXPECT_EQ(OptionsError({"a.pbm", "b.pbm", "-o", "j"}), "print takes one PICTURE: b.pbm is one too many");
   EXPECT_NE(OptionsError({"-o", "j", "--paper", "A9"}).find("unknown paper"), std::string::npos);
 }
 

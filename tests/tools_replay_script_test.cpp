@@ -13,17 +13,15 @@ namespace kav::tools {
 namespace {
 
 ReplayScript Parse(const std::string& text, const std::string& folder = ".") {
-  ReplayScript script;
-  std::string error;
-  EXPECT_TRUE(ParseReplayScript(text, folder, script, error)) << error;
-  return script;
+  Result<ReplayScript> script = ParseReplayScript(text, folder);
+  EXPECT_TRUE(script.ok()) << script.error();
+  return script ? std::move(script).value() : ReplayScript{};
 }
 
 std::string Refusal(const std::string& text) {
-  ReplayScript script;
-  std::string error;
-  EXPECT_FALSE(ParseReplayScript(text, ".", script, error)) << "accepted: " << text;
-  return error;
+  const Result<ReplayScript> script = ParseReplayScript(text, ".");
+  EXPECT_FALSE(script.ok()) << "accepted: " << text;
+  return script ? "" : script.error();
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -89,21 +87,21 @@ TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScriptAndReadWhenTheCal
   WriteBytes(name, "\x01\x02\x03\x04");
   const ReplayScript script = Parse(DataFileCall(name));
   EXPECT_TRUE(script.calls[1].data.empty());  // not read yet
-  std::vector<uint8_t> band;
-  std::string error;
-  ASSERT_TRUE(LoadBandData(script.calls[1], band, error)) << error;
-  EXPECT_EQ(band, (std::vector<uint8_t>{1, 2, 3, 4}));
+  const Result<std::vector<uint8_t>> band = LoadBandData(script.calls[1]);
+  ASSERT_TRUE(band.ok()) << band.error();
+  EXPECT_EQ(*band, (std::vector<uint8_t>{1, 2, 3, 4}));
   // A file that changed after the script was read is caught when the call is made.
   WriteBytes(name, "\x01\x02");
-  EXPECT_FALSE(LoadBandData(script.calls[1], band, error));
-  EXPECT_NE(error.find("holds 2 bytes; size_image is 4"), std::string::npos) << error;
+  const Result<std::vector<uint8_t>> changed = LoadBandData(script.calls[1]);
+  ASSERT_FALSE(changed.ok());
+  EXPECT_NE(changed.error().find("holds 2 bytes; size_image is 4"), std::string::npos) << changed.error();
   WriteBytes(name, "\x01\x02\x03\x04");
 
-  ReplayScript other;
-  EXPECT_FALSE(ParseReplayScript(DataFileCall(name), "no-such-folder", other, error));
-  EXPECT_NE(error.find("calls[1] (ImageProcessing): field \"data_file\": cannot open no-such-folder/"),
+  const Result<ReplayScript> elsewhere = ParseReplayScript(DataFileCall(name), "no-such-folder");
+  ASSERT_FALSE(elsewhere.ok());
+  EXPECT_NE(elsewhere.error().find("calls[1] (ImageProcessing): field \"data_file\": cannot open no-such-folder/"),
             std::string::npos)
-      << error;
+      << elsewhere.error();
   // A name with ':' is relative on Linux, as any name not starting at the root.
 #ifndef _WIN32
   const std::string colon = "replay_script_test:band.bin";
@@ -114,8 +112,9 @@ TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScriptAndReadWhenTheCal
   const std::string absolute = std::filesystem::absolute(name).generic_string();
   EXPECT_EQ(Parse(DataFileCall(absolute), "no-such-folder").calls[1].dataFile, absolute);
   // A NUL inside the name is refused, not taken as the end of the name.
-  EXPECT_FALSE(ParseReplayScript(DataFileCall(name + "\\u0000.txt"), ".", other, error));
-  EXPECT_NE(error.find("field \"data_file\": holds a NUL character"), std::string::npos) << error;
+  const Result<ReplayScript> nul = ParseReplayScript(DataFileCall(name + "\\u0000.txt"), ".");
+  ASSERT_FALSE(nul.ok());
+  EXPECT_NE(nul.error().find("field \"data_file\": holds a NUL character"), std::string::npos) << nul.error();
   std::remove(name.c_str());
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "job/band_decoders.h"
@@ -80,18 +81,21 @@ Image Noise(uint32_t width, uint32_t height) {
 }
 
 Image ReadPage(const std::string& path) {
-  Image page;
-  std::string error;
-  EXPECT_TRUE(ReadImageFile(path, page, error)) << error;
-  return page;
+  Result<Image> page = ReadImageFile(path);
+  EXPECT_TRUE(page.ok()) << page.error();
+  return page ? std::move(page).value() : Image();
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  EXPECT_TRUE(bytes.ok()) << bytes.error();
+  return bytes ? std::move(bytes).value() : std::vector<uint8_t>();
 }
 
 JobSummary SummaryOf(const std::string& job) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(ReadWholeFile(job, bytes, error)) << error;
+  const std::vector<uint8_t> bytes = ReadBytes(job);
   const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  EXPECT_TRUE(reading.ok) << reading.error;
+  EXPECT_TRUE(reading.status.ok()) << reading.status.error();
   return Summarize(reading.items);
 }
 
@@ -231,11 +235,9 @@ TEST_F(ToolRunTest, JpegBandsComeBackWithinThirtyDecibels) {
 
 TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
   ASSERT_EQ(Host(Print("", "commands.job", "mono")).code, 0);
-  std::vector<uint8_t> bytes;
-  std::string error;
-  ASSERT_TRUE(ReadWholeFile("commands.job", bytes, error));
+  std::vector<uint8_t> bytes = ReadBytes("commands.job");
   const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  ASSERT_TRUE(reading.ok) << reading.error;
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
   ASSERT_GE(reading.items.size(), 5u);
   EXPECT_EQ(reading.items[0].kind, ItemKind::kFbed);
   EXPECT_EQ(reading.items[1].kind, ItemKind::kEc);
@@ -258,9 +260,9 @@ TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
                   "landscape"})
                 .code,
             0);
-  ASSERT_TRUE(ReadWholeFile("fixed.job", bytes, error));
+  bytes = ReadBytes("fixed.job");
   const JobReading fixed = ReadJob(bytes.data(), bytes.size());
-  ASSERT_TRUE(fixed.ok) << fixed.error;
+  ASSERT_TRUE(fixed.status.ok()) << fixed.status.error();
   ASSERT_GE(fixed.items.size(), 4u);
   EXPECT_EQ(fixed.items[2].values[0], 114.0f);
   EXPECT_EQ(fixed.items[2].values[1], 162.0f);
@@ -307,8 +309,75 @@ TEST_F(ToolRunTest, BadInputToKavhostEndsWithOneLine) {
   ExpectOneLineFailure(Host({"print", "-o", "x.job", "--dpi", "many"}), 2, "kavhost: --dpi must be");
   ExpectOneLineFailure(Host({"scan"}), 2, "kavhost: unknown command scan");
   ExpectOneLineFailure(Host({}), 2, "kavhost: no command given");
-  ExpectOneLineFailure(Host({"replay", "-o", "x.job"}), 2, "kavhost: replay needs a script");
+  ExpectOneLineFailure(Host({"replay", "-o", "x.job"}), 2, "kavhost: replay needs SCRIPT.json");
   EXPECT_FALSE(Exists("x.job"));
+}
+
+// The options a command's usage lists, as "-o" and "--output" both.
+std::vector<std::string> ListedOptions(const std::string& usage) {
+  std::vector<std::string> names;
+  std::istringstream lines(usage);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line[start] != '-') continue;
+    std::istringstream forms(line.substr(start, line.find(' ', start) - start));
+    for (std::string name; std::getline(forms, name, ',');) {
+      if (name != "-h" && name != "--help") names.push_back(name);
+    }
+  }
+  return names;
+}
+
+struct CommandTry {
+  bool host;                                  // kavhost, else kavjob
+  std::vector<std::string> command;           // words that pass the parse and then fail on a missing input
+  std::map<std::string, std::string> values;  // a value each option takes; "" for a flag
+  bool takesOutput;                           // -o JOB is added unless it is the option tried
+};
+
+// Each option of the usage is taken (the run fails later, on the missing
+// input, with exit code 1), and one that is not listed is refused as usage.
+TEST_F(ToolRunTest, EveryOptionTheUsageListsIsTakenAndOthersAreRefused) {
+  const std::map<std::string, std::string> print = {
+      {"-o", "x.job"},         {"--output", "x.job"},          {"--mode", "gray"},  {"--dpi", "300"},
+      {"--paper", "A5"},       {"--orientation", "landscape"}, {"--rotate180", ""}, {"--band-height", "64"},
+      {"--os-version", "6.1"}, {"--plugin", "no-such-plugin"}};
+  const CommandTry tries[] = {
+      {true, {"print", "missing.pbm"}, print, true},
+      {true,
+       {"replay", "missing.json"},
+       {{"-o", "x.job"}, {"--output", "x.job"}, {"--writes", "x.writes"}, {"--plugin", "no-such-plugin"}},
+       true},
+      {true, {"strings"}, {{"--plugin", "no-such-ui"}}, false},
+      {false, {"inspect", "missing.job"}, {{"-o", "x.txt"}, {"--output", "x.txt"}}, false},
+      {false, {"decode", "missing.job"}, {{"-o", "x.png"}, {"--output", "x.png"}}, true},
+  };
+  for (const CommandTry& tried : tries) {
+    const auto run = [&tried](const std::vector<std::string>& args) { return tried.host ? Host(args) : Job(args); };
+    const ToolRun usage = run({tried.command[0], "--help"});
+    ASSERT_EQ(usage.code, 0) << usage.err;
+    const std::vector<std::string> listed = ListedOptions(usage.out);
+    EXPECT_EQ(listed.size(), tried.values.size()) << usage.out;
+    for (const std::string& option : listed) {
+      SCOPED_TRACE(tried.command[0] + " " + option);
+      const auto value = tried.values.find(option);
+      ASSERT_NE(value, tried.values.end()) << "the usage lists an option this test does not try";
+      std::vector<std::string> args = tried.command;
+      args.push_back(option);
+      if (!value->second.empty()) args.push_back(value->second);
+      const bool isOutput = option == "-o" || option == "--output";
+      if (tried.takesOutput && !isOutput) args.insert(args.end(), {"-o", tried.values.at("-o")});
+      const ToolRun taken = run(args);
+      EXPECT_EQ(taken.code, kExitFailure) << taken.err;
+      EXPECT_EQ(taken.err.find("--help tells the usage"), std::string::npos) << taken.err;
+    }
+    std::vector<std::string> unknown = tried.command;
+    unknown.push_back("--no-such-option");
+    if (tried.takesOutput) unknown.insert(unknown.end(), {"-o", tried.values.at("-o")});
+    ExpectOneLineFailure(run(unknown), kExitUsage,
+                         std::string(tried.host ? "kavhost" : "kavjob") + ": unknown option --no-such-option (");
+  }
+  EXPECT_FALSE(Exists("x.job") || Exists("x.writes") || Exists("x.txt") || Exists("x.png"));
 }
 
 TEST_F(ToolRunTest, RefusedScriptsWriteNothing) {
@@ -334,11 +403,9 @@ TEST_F(ToolRunTest, ReplayListsEveryWriteAndTheJobHoldsTheAcceptedOnes) {
   const ToolRun run = Host({"replay", "failing.json", "-o", "failing.job", "--writes", "failing.writes"});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, "replayed 4 calls: 3 writes (1 failed), 6 bytes -> failing.job\n");
-  std::vector<uint8_t> bytes;
-  std::string error;
-  ASSERT_TRUE(ReadWholeFile("failing.writes", bytes, error));
+  std::vector<uint8_t> bytes = ReadBytes("failing.writes");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "4 46424544\n1 2b failed\n2 4542\n");
-  ASSERT_TRUE(ReadWholeFile("failing.job", bytes, error));
+  bytes = ReadBytes("failing.job");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "FBEDEB");
 }
 

@@ -7,25 +7,31 @@
 // N blocks, as a dithered page from a lossy document is seen.
 //
 //   page_check DECODED REFERENCE --mode mono|gray|color --dpi N --paper SIZE [--psnr DB [--blocks N]]
+// (page_check --help tells the same.)
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "kavhost/band_builder.h"
 #include "kavhost/printer_description.h"
-#include "support/arguments.h"
+#include "support/command_line.h"
 #include "support/image.h"
 
 namespace {
 
 using kav::tools::ColorMode;
+using kav::tools::Error;
 using kav::tools::Image;
+using kav::tools::Result;
+using kav::tools::Status;
 
 struct Expected {
   uint8_t rgb[3];
@@ -87,34 +93,76 @@ double BlockPsnr(const std::vector<double>& got, const std::vector<double>& want
   return count == 0 || squared == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / (squared / double(count)));
 }
 
-// The first page of a PWG raster file (8-bit gray or colour), the document
-// itself as the reference of raster jobs.
-bool ReadPwgPage(const std::string& path, Image& image, std::string& error) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) {
-    error = "cannot open " + path;
-    return false;
-  }
-  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+// The pixels of the raster's first page, when it is 8-bit gray or colour.
+Result<Image> ReadFirstPage(cups_raster_t* raster) {
   cups_page_header2_t header;
-  bool ok = raster != nullptr && cupsRasterReadHeader2(raster, &header) != 0 && header.cupsBitsPerColor == 8 &&
-            (header.cupsNumColors == 1 || header.cupsNumColors == 3) &&
-            kav::tools::CheckImageSize(header.cupsWidth, header.cupsHeight, header.cupsNumColors, error);
-  if (ok) {
-    image = Image(header.cupsWidth, header.cupsHeight, header.cupsNumColors);
-    for (uint32_t y = 0; ok && y < image.height; ++y) {
-      ok = cupsRasterReadPixels(raster, image.Row(y), static_cast<unsigned>(image.RowBytes())) == image.RowBytes();
+  if (cupsRasterReadHeader2(raster, &header) == 0 || header.cupsBitsPerColor != 8 ||
+      (header.cupsNumColors != 1 && header.cupsNumColors != 3)) {
+    return Error{"no 8-bit gray or colour PWG raster page"};
+  }
+  if (const Status fits = kav::tools::CheckImageSize(header.cupsWidth, header.cupsHeight, header.cupsNumColors);
+      !fits) {
+    return fits.failure();
+  }
+  Image image(header.cupsWidth, header.cupsHeight, header.cupsNumColors);
+  for (uint32_t y = 0; y < image.height; ++y) {
+    if (cupsRasterReadPixels(raster, image.Row(y), static_cast<unsigned>(image.RowBytes())) != image.RowBytes()) {
+      return Error{"PWG raster page cut short"};
     }
   }
-  if (!ok && error.empty()) error = path + " is no 8-bit gray or colour PWG raster page";
-  if (raster != nullptr) cupsRasterClose(raster);
-  close(fd);
-  return ok;
+  return image;
 }
 
-bool ReadReference(const std::string& path, Image& image, std::string& error) {
+// The first page of a PWG raster file (8-bit gray or colour), the document
+// itself as the reference of raster jobs.
+Result<Image> ReadPwgPage(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return Error{"cannot open " + path};
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  Result<Image> image = raster != nullptr ? ReadFirstPage(raster) : Error{"no PWG raster"};
+  if (raster != nullptr) cupsRasterClose(raster);
+  close(fd);
+  return kav::tools::WithContext(std::move(image), path);
+}
+
+Result<Image> ReadReference(const std::string& path) {
   const bool pwg = path.size() > 4 && path.compare(path.size() - 4, 4, ".pwg") == 0;
-  return pwg ? ReadPwgPage(path, image, error) : kav::tools::ReadImageFile(path, image, error);
+  return pwg ? ReadPwgPage(path) : kav::tools::ReadImageFile(path);
+}
+
+struct CheckOptions {
+  std::string decoded;
+  std::string reference;
+  ColorMode mode = ColorMode::kColor;
+  uint32_t dpi = 0;
+  kav::tools::Paper paper;
+  std::optional<double> psnr;
+  uint32_t block = 0;  // 0: the PSNR of the pixels
+};
+
+Result<std::optional<double>> ReadDecibels(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value)) return Error{"--psnr must be a number of decibels"};
+  return std::optional<double>(value);
+}
+
+Result<uint32_t> ReadBlock(const std::string& text) {
+  if (const auto number = kav::tools::ParseWholeNumber(text, 1, 64)) return static_cast<uint32_t>(*number);
+  return Error{"--blocks must be 1 to 64"};
+}
+
+void DescribeOptions(CLI::App& tool, CheckOptions& options) {
+  using kav::tools::AddOption;
+  AddOption(tool, "DECODED", "", "the page kavjob decoded", options.decoded)->required();
+  AddOption(tool, "REFERENCE", "", "the document as Ghostscript renders it (*.pwg: PWG raster)", options.reference)
+      ->required();
+  AddOption(tool, "--mode", "mono|gray|color", "the job's colour mode", options.mode, kav::tools::ParseMode)
+      ->required();
+  AddOption(tool, "--dpi", "N", "the job's resolution", options.dpi, kav::tools::ParseDpi)->required();
+  AddOption(tool, "--paper", "SIZE", "the job's sheet", options.paper, kav::tools::ParsePaper)->required();
+  AddOption(tool, "--psnr", "DB", "the least PSNR of the printable area (else exact)", options.psnr, ReadDecibels);
+  AddOption(tool, "--blocks", "N", "takes the PSNR over the means of N x N blocks", options.block, ReadBlock);
 }
 
 int Fail(const std::string& message) {
@@ -122,52 +170,23 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  kav::tools::ParsedArguments parsed;
-  std::string error;
-  if (!kav::tools::ParseArguments(args, {{"--mode", "--dpi", "--paper", "--psnr", "--blocks"}, {}}, parsed, error) ||
-      parsed.positional.size() != 2 ||
-      parsed.values.count("--mode") + parsed.values.count("--dpi") + parsed.values.count("--paper") != 3) {
-    return Fail(error.empty() ? "usage: page_check DECODED REFERENCE --mode M --dpi N --paper SIZE [--psnr DB]"
-                              : error);
-  }
-  const auto mode = kav::tools::ParseMode(parsed.values["--mode"]);
-  const auto dpi = kav::tools::ParseWholeNumber(parsed.values["--dpi"], 50, 4800);
-  const auto paper = kav::tools::ParsePaper(parsed.values["--paper"], error);
-  if (!mode || !dpi || !paper) return Fail(error.empty() ? "bad --mode or --dpi" : error);
-  const auto layout = kav::tools::ComputeLayout(*paper, static_cast<uint32_t>(*dpi), false, error);
-  if (!layout) return Fail(error);
-  Image decoded;
-  Image reference;
-  if (!kav::tools::ReadImageFile(parsed.positional[0], decoded, error) ||
-      !ReadReference(parsed.positional[1], reference, error)) {
-    return Fail(error);
-  }
-  decoded = kav::tools::ConvertChannels(decoded, 3);
-  reference = kav::tools::ConvertChannels(reference, 3);
-  if (decoded.width != layout->sheetWidth || decoded.height != layout->sheetLength) {
+int Check(const Image& decoded, const Image& reference, const kav::tools::PageLayout& layout,
+          const CheckOptions& options) {
+  if (decoded.width != layout.sheetWidth || decoded.height != layout.sheetLength) {
     return Fail("decoded page is " + std::to_string(decoded.width) + "x" + std::to_string(decoded.height) +
-                ", the sheet " + std::to_string(layout->sheetWidth) + "x" + std::to_string(layout->sheetLength));
+                ", the sheet " + std::to_string(layout.sheetWidth) + "x" + std::to_string(layout.sheetLength));
   }
-  if (reference.width < layout->offsetX + layout->surfaceWidth ||
-      reference.height < layout->offsetY + layout->surfaceHeight) {
+  if (reference.width < layout.offsetX + layout.surfaceWidth ||
+      reference.height < layout.offsetY + layout.surfaceHeight) {
     return Fail("reference " + std::to_string(reference.width) + "x" + std::to_string(reference.height) +
                 " does not cover the printable area");
   }
-  uint32_t block = 0;
-  if (parsed.values.count("--blocks") != 0) {
-    const auto number = kav::tools::ParseWholeNumber(parsed.values["--blocks"], 1, 64);
-    if (!number) return Fail("--blocks must be 1 to 64");
-    block = static_cast<uint32_t>(*number);
-  }
+  const uint32_t block = options.block;
   // Gray levels of the printable area, for block means.
   std::vector<double> gotLevels;
   std::vector<double> wantLevels;
   if (block != 0) {
-    gotLevels.resize(size_t{layout->surfaceWidth} * layout->surfaceHeight);
+    gotLevels.resize(size_t{layout.surfaceWidth} * layout.surfaceHeight);
     wantLevels.resize(gotLevels.size());
   }
   Comparison area;
@@ -176,34 +195,57 @@ int main(int argc, char** argv) {
   const Expected black{{0, 0, 0}};
   // 1-bit records are whole 32-pixel units wide and the plug-in sends the
   // added pixels as ink: a stripe just right of the printable area.
-  const uint32_t inkedTo = *mode == ColorMode::kMono ? (layout->surfaceWidth + 31) / 32 * 32 : layout->surfaceWidth;
+  const uint32_t inkedTo =
+      options.mode == ColorMode::kMono ? (layout.surfaceWidth + 31) / 32 * 32 : layout.surfaceWidth;
   for (uint32_t y = 0; y < decoded.height; ++y) {
     for (uint32_t x = 0; x < decoded.width; ++x) {
       const uint8_t* got = decoded.Row(y) + static_cast<size_t>(x) * 3;
-      if (x < layout->surfaceWidth && y < layout->surfaceHeight) {
-        const Expected want = ExpectedAt(reference, *mode, x + layout->offsetX, y + layout->offsetY, x, y);
+      if (x < layout.surfaceWidth && y < layout.surfaceHeight) {
+        const Expected want = ExpectedAt(reference, options.mode, x + layout.offsetX, y + layout.offsetY, x, y);
         Compare(got, want, x, y, area);
         if (block != 0) {
-          gotLevels[size_t{y} * layout->surfaceWidth + x] = kav::tools::Luma(got[0], got[1], got[2]);
-          wantLevels[size_t{y} * layout->surfaceWidth + x] = kav::tools::Luma(want.rgb[0], want.rgb[1], want.rgb[2]);
+          gotLevels[size_t{y} * layout.surfaceWidth + x] = kav::tools::Luma(got[0], got[1], got[2]);
+          wantLevels[size_t{y} * layout.surfaceWidth + x] = kav::tools::Luma(want.rgb[0], want.rgb[1], want.rgb[2]);
         }
       } else {
-        Compare(got, x < inkedTo && y < layout->surfaceHeight ? black : white, x, y, margins);
+        Compare(got, x < inkedTo && y < layout.surfaceHeight ? black : white, x, y, margins);
       }
     }
   }
   if (margins.differing != 0) return Fail("ink outside the printable area; " + margins.first);
   const double mse = area.squaredError / double(area.samples);
-  const double psnr = block != 0 ? BlockPsnr(gotLevels, wantLevels, layout->surfaceWidth, layout->surfaceHeight, block)
+  const double psnr = block != 0 ? BlockPsnr(gotLevels, wantLevels, layout.surfaceWidth, layout.surfaceHeight, block)
                       : mse == 0 ? INFINITY
                                  : 10 * std::log10(255.0 * 255.0 / mse);
-  std::cout << "printable area " << layout->surfaceWidth << "x" << layout->surfaceHeight << ": " << area.differing
+  std::cout << "printable area " << layout.surfaceWidth << "x" << layout.surfaceHeight << ": " << area.differing
             << " pixels differ, PSNR " << psnr << " dB" << (block != 0 ? " over blocks" : "") << "\n";
-  if (parsed.values.count("--psnr") != 0) {
-    const double minimum = std::stod(parsed.values["--psnr"]);
-    if (psnr < minimum) return Fail("PSNR " + std::to_string(psnr) + " dB below " + parsed.values["--psnr"]);
+  if (options.psnr) {
+    if (psnr < *options.psnr)
+      return Fail("PSNR " + std::to_string(psnr) + " dB below " + std::to_string(*options.psnr));
     return 0;
   }
   if (area.differing != 0) return Fail(std::to_string(area.differing) + " pixels differ; " + area.first);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App tool("Compares a page decoded from a job with the document as Ghostscript renders it", "page_check");
+  CheckOptions options;
+  DescribeOptions(tool, options);
+  const Result<kav::tools::CommandLine> line =
+      kav::tools::ParseCommandLine(tool, std::vector<std::string>(argv + 1, argv + argc));
+  if (!line) return Fail(line.error());
+  if (line->help) {
+    std::cout << *line->help;
+    return 0;
+  }
+  const Result<kav::tools::PageLayout> layout = kav::tools::ComputeLayout(options.paper, options.dpi, false);
+  if (!layout) return Fail(layout.error());
+  Result<Image> decoded = kav::tools::ReadImageFile(options.decoded);
+  if (!decoded) return Fail(decoded.error());
+  Result<Image> reference = ReadReference(options.reference);
+  if (!reference) return Fail(reference.error());
+  return Check(kav::tools::ConvertChannels(*decoded, 3), kav::tools::ConvertChannels(*reference, 3), *layout, options);
 }

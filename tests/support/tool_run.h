@@ -9,6 +9,7 @@
 
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
+#include "support/tool_exit.h"
 
 namespace kav::tools {
 

@@ -38,7 +38,7 @@ class Reader {
   Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
   JobReading Run() {
-    while (at_ < size_ && reading_.ok) {
+    while (at_ < size_ && reading_.status.ok()) {
       JobItem item;
       item.offset = at_;
       if (ReadItem(item)) {
@@ -51,9 +51,8 @@ class Reader {
 
  private:
   bool Fail(size_t offset, const std::string& message) {
-    reading_.ok = false;
     reading_.errorOffset = offset;
-    reading_.error = "byte " + std::to_string(offset) + ": " + message;
+    reading_.status = Error{"byte " + std::to_string(offset) + ": " + message};
     return false;
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/printer_language.h"
+#include "support/result.h"
 
 namespace kav::tools {
 
@@ -61,11 +62,12 @@ struct JobItem {
   RecordFields record;   // kRecord
 };
 
+// What a job holds, read up to its end or to the first byte that is no
+// command the plug-in sends.
 struct JobReading {
   std::vector<JobItem> items;  // every item before the error, if there is one
-  bool ok = true;
-  size_t errorOffset = 0;
-  std::string error;  // "byte 1234: ..."
+  Status status;               // the error as "byte 1234: ..."
+  size_t errorOffset = 0;      // where the error is
 };
 
 JobReading ReadJob(const uint8_t* data, size_t size);

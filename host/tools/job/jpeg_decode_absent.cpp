@@ -5,9 +5,8 @@ namespace kav::tools {
 
 bool JpegDecodingAvailable() { return false; }
 
-bool DecodeJpeg(const uint8_t*, size_t, uint32_t, uint32_t, Image&, std::string& error) {
-  error = "this build decodes no JPEG (built without libjpeg-turbo)";
-  return false;
+Result<Image> DecodeJpeg(const uint8_t*, size_t, uint32_t, uint32_t) {
+  return Error{"this build decodes no JPEG (built without libjpeg-turbo)"};
 }
 
 }  // namespace kav::tools

@@ -5,41 +5,43 @@
 
 namespace kav::tools {
 
-bool JpegDecodingAvailable() { return true; }
+namespace {
 
-bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Image& image, std::string& error) {
-  tjhandle handle = tjInitDecompress();
-  if (handle == nullptr) {
-    error = "cannot start the JPEG decoder";
-    return false;
-  }
+// The pixels of the JPEG data, once the decoder has started.
+Result<Image> Decompress(tjhandle handle, const uint8_t* data, size_t size, uint32_t width, uint32_t height) {
   int fileWidth = 0;
   int fileHeight = 0;
   int subsampling = 0;
   int colorspace = 0;
-  bool ok = tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &fileWidth, &fileHeight, &subsampling,
-                                &colorspace) == 0;
-  if (!ok) {
-    error = std::string("unreadable JPEG data: ") + tjGetErrorStr2(handle);
-  } else if (fileWidth <= 0 || fileHeight <= 0) {
-    error = "unreadable JPEG data: no picture in it";
-    ok = false;
-  } else if (static_cast<uint32_t>(fileWidth) != width || static_cast<uint32_t>(fileHeight) != height) {
-    error = "the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) + ", the record says " +
-            std::to_string(width) + "x" + std::to_string(height);
-    ok = false;
-  } else {
-    const uint32_t channels = colorspace == TJCS_GRAY ? 1 : 3;
-    ok = CheckImageSize(width, height, channels, error);
-    if (ok) {
-      image = Image(width, height, channels);
-      ok = tjDecompress2(handle, data, static_cast<unsigned long>(size), image.pixels.data(), fileWidth, 0, fileHeight,
-                         channels == 1 ? TJPF_GRAY : TJPF_RGB, 0) == 0;
-      if (!ok) error = std::string("unreadable JPEG data: ") + tjGetErrorStr2(handle);
-    }
+  if (tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &fileWidth, &fileHeight, &subsampling,
+                          &colorspace) != 0) {
+    return Error{std::string("unreadable JPEG data: ") + tjGetErrorStr2(handle)};
   }
+  if (fileWidth <= 0 || fileHeight <= 0) return Error{"unreadable JPEG data: no picture in it"};
+  if (static_cast<uint32_t>(fileWidth) != width || static_cast<uint32_t>(fileHeight) != height) {
+    return Error{"the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) +
+                 ", the record says " + std::to_string(width) + "x" + std::to_string(height)};
+  }
+  const uint32_t channels = colorspace == TJCS_GRAY ? 1 : 3;
+  if (const Status fits = CheckImageSize(width, height, channels); !fits) return fits.failure();
+  Image image(width, height, channels);
+  if (tjDecompress2(handle, data, static_cast<unsigned long>(size), image.pixels.data(), fileWidth, 0, fileHeight,
+                    channels == 1 ? TJPF_GRAY : TJPF_RGB, 0) != 0) {
+    return Error{std::string("unreadable JPEG data: ") + tjGetErrorStr2(handle)};
+  }
+  return image;
+}
+
+}  // namespace
+
+bool JpegDecodingAvailable() { return true; }
+
+Result<Image> DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height) {
+  tjhandle handle = tjInitDecompress();
+  if (handle == nullptr) return Error{"cannot start the JPEG decoder"};
+  Result<Image> image = Decompress(handle, data, size, width, height);
   tjDestroy(handle);
-  return ok;
+  return image;
 }
 
 }  // namespace kav::tools

@@ -3,14 +3,14 @@
 #include <new>
 
 #include "job/kavjob_command.h"
+#include "support/tool_exit.h"
 
 int main(int argc, char** argv) {
   try {
     return kav::tools::RunKavJob(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
   } catch (const std::bad_alloc&) {
-    std::cerr << "kavjob: out of memory\n";
+    return kav::tools::ReportFailure(std::cerr, "kavjob", "out of memory");
   } catch (const std::exception& e) {
-    std::cerr << "kavjob: " << e.what() << "\n";
+    return kav::tools::ReportFailure(std::cerr, "kavjob", e.what());
   }
-  return kav::tools::kExitFailure;
 }

@@ -153,93 +153,87 @@ PageGeometry PageSize(const PagePlan& plan) {
   return geometry;
 }
 
-bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vector<std::string>& warnings,
-                  std::string& error) {
+Result<Image> DecodeRecord(const uint8_t* job, const JobItem& item, std::vector<std::string>& warnings) {
   const RecordFields& r = item.record;
-  band = Image();
   if (!r.HasFormat()) {
     warnings.push_back(At(item) + " has no format block; not drawn");
-    return true;
+    return Image();
   }
   if (r.width == 0 || r.height == 0) {
     warnings.push_back(At(item) + " has no pixels (" + std::to_string(r.width) + "x" + std::to_string(r.height) +
                        "); not drawn");
-    return true;
+    return Image();
   }
   // Nothing to draw, whatever size it claims: it costs no allocation.
   if (r.dataLength == 0) {
     warnings.push_back(At(item) + " holds no data; not drawn");
-    return true;
+    return Image();
   }
   const uint8_t* data = job + r.dataOffset;
   if (r.compression == language::kCompressionJpeg) {
     if (!JpegDecodingAvailable()) {
       warnings.push_back(At(item) + " is JPEG, which this build does not decode; left blank");
-      return true;
+      return Image();
     }
-    if (!DecodeJpeg(data, r.dataLength, r.width, r.height, band, error)) {
-      error = At(item) + ": " + error;
-      return false;
-    }
-    if (band.channels == 3) ExchangeFirstAndThirdComponents(band);
-    return true;
+    Result<Image> band = WithContext(DecodeJpeg(data, r.dataLength, r.width, r.height), At(item));
+    if (band && band->channels == 3) ExchangeFirstAndThirdComponents(*band);
+    return band;
   }
   const bool known =
       (r.colorSpace == language::kColorSpaceGray && (r.bitsPerComponent == 1 || r.bitsPerComponent == 8)) ||
       (r.colorSpace == language::kColorSpaceRgb && r.bitsPerComponent == 8);
   if (!known || (r.compression != language::kCompressionNone && r.compression != language::kCompressionRows)) {
     warnings.push_back(At(item) + " (" + RecordKindName(r) + ") is of a kind not shown; not drawn");
-    return true;
+    return Image();
   }
   const size_t components = r.colorSpace == language::kColorSpaceRgb ? 3 : 1;
-  if (!CheckImageSize(r.width, r.height, static_cast<uint32_t>(components), error)) {
-    error = At(item) + ": " + error;
-    return false;
+  if (const Status fits = CheckImageSize(r.width, r.height, static_cast<uint32_t>(components)); !fits) {
+    return Error{At(item) + ": " + fits.error()};
   }
   const size_t rowBytes = (static_cast<size_t>(r.width) * components * r.bitsPerComponent + 7) / 8;
   const size_t rowsBytes = rowBytes * r.height;
   if (r.compression == language::kCompressionRows) {
-    std::vector<uint8_t> rows;
     size_t errorOffset = 0;
-    std::string why;
-    if (!DecodeCompressedRows(data, r.dataLength, static_cast<uint32_t>(rowBytes), r.height, rows, errorOffset, why)) {
-      error = "byte " + std::to_string(r.dataOffset + errorOffset) + ": compressed rows of the " + At(item) +
-              " are malformed: " + why;
-      return false;
+    Result<std::vector<uint8_t>> rows =
+        DecodeCompressedRows(data, r.dataLength, static_cast<uint32_t>(rowBytes), r.height, errorOffset);
+    if (!rows) {
+      return Error{"byte " + std::to_string(r.dataOffset + errorOffset) + ": compressed rows of the " + At(item) +
+                   " are malformed: " + rows.error()};
     }
-    RowsToImage(r, std::move(rows), band);
-    return true;
+    Image band;
+    RowsToImage(r, std::move(rows).value(), band);
+    return band;
   }
   if (r.dataLength < rowsBytes) {
-    error = "byte " + std::to_string(item.offset) + ": the " + At(item) + " holds " + std::to_string(r.dataLength) +
-            " data bytes, its " + std::to_string(r.height) + " rows need " + std::to_string(rowsBytes);
-    return false;
+    return Error{"byte " + std::to_string(item.offset) + ": the " + At(item) + " holds " +
+                 std::to_string(r.dataLength) + " data bytes, its " + std::to_string(r.height) + " rows need " +
+                 std::to_string(rowsBytes)};
   }
   if (r.dataLength > rowsBytes) {
     warnings.push_back(At(item) + " holds " + std::to_string(r.dataLength - rowsBytes) +
                        " bytes more than its rows; they are not shown");
   }
+  Image band;
   RowsToImage(r, std::vector<uint8_t>(data, data + rowsBytes), band);
-  return true;
+  return band;
 }
 
-bool RenderPage(const uint8_t* job, const PagePlan& plan, Image& page, std::vector<std::string>& warnings,
-                std::string& error) {
+Result<Image> RenderPage(const uint8_t* job, const PagePlan& plan, std::vector<std::string>& warnings) {
   const PageGeometry geometry = PageSize(plan);
-  if (!CheckImageSize(geometry.width, geometry.height, 3, error)) return false;
-  page = Image(geometry.width, geometry.height, HasColorRecord(plan) ? 3 : 1);
+  if (const Status fits = CheckImageSize(geometry.width, geometry.height, 3); !fits) return fits.failure();
+  Image page(geometry.width, geometry.height, HasColorRecord(plan) ? 3 : 1);
   bool clipped = false;
   for (const JobItem& item : plan.records) {
-    Image band;
-    if (!DecodeRecord(job, item, band, warnings, error)) return false;
-    if (band.pixels.empty()) continue;
+    const Result<Image> band = DecodeRecord(job, item, warnings);
+    if (!band) return band.failure();
+    if (band->pixels.empty()) continue;
     if (!item.record.IdentityTransform()) {
       warnings.push_back(At(item) + " has a transform other than identity; drawn untransformed");
     }
-    Place(band, PixelOrigin(item.record.originX), PixelOrigin(item.record.originY), page, clipped);
+    Place(*band, PixelOrigin(item.record.originX), PixelOrigin(item.record.originY), page, clipped);
   }
   if (clipped) warnings.push_back("bands run past the page; the parts outside are cut off");
-  return true;
+  return page;
 }
 
 }  // namespace kav::tools

@@ -10,6 +10,7 @@
 
 #include "job/job_reader.h"
 #include "support/image.h"
+#include "support/result.h"
 
 namespace kav::tools {
 
@@ -38,13 +39,11 @@ PageGeometry PageSize(const PagePlan& plan);
 
 // Draws the page; warnings tell what could not be shown, an error (with the
 // byte offset) what is malformed.
-bool RenderPage(const uint8_t* job, const PagePlan& plan, Image& page, std::vector<std::string>& warnings,
-                std::string& error);
+Result<Image> RenderPage(const uint8_t* job, const PagePlan& plan, std::vector<std::string>& warnings);
 
 // The decoded pixels of one record, as the printer will mark them: 1-bit
-// data with 1 as ink (black). False with `error` for malformed data; true
-// with an empty image and a warning for a kind that cannot be shown.
-bool DecodeRecord(const uint8_t* job, const JobItem& item, Image& band, std::vector<std::string>& warnings,
-                  std::string& error);
+// data with 1 as ink (black). An error for malformed data; an empty image
+// and a warning for a kind that cannot be shown.
+Result<Image> DecodeRecord(const uint8_t* job, const JobItem& item, std::vector<std::string>& warnings);
 
 }  // namespace kav::tools

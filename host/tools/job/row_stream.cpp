@@ -4,13 +4,13 @@
 
 namespace kav::tools {
 
-bool DecodeCompressedRows(const uint8_t* stream, size_t size, uint32_t rowBytes, uint32_t rows,
-                          std::vector<uint8_t>& out, size_t& errorOffset, std::string& error) {
+Result<std::vector<uint8_t>> DecodeCompressedRows(const uint8_t* stream, size_t size, uint32_t rowBytes, uint32_t rows,
+                                                  size_t& errorOffset) {
+  std::vector<uint8_t> out;
   const StreamDecodeResult result = DecodeRowStream(stream, size, rowBytes, rows, out);
-  if (result.ok) return true;
+  if (result.ok) return out;
   errorOffset = result.errorOffset;
-  error = result.error;
-  return false;
+  return Error{result.error};
 }
 
 }  // namespace kav::tools

@@ -1,55 +1,41 @@
 #include "kavhost/kavhost_command.h"
 
-#include "job/kavjob_command.h"
 #include "kavhost/print_command.h"
 #include "kavhost/replay_command.h"
 #include "kavhost/strings_command.h"
-#include "support/shown_text.h"
+#include "support/command_line.h"
+#include "support/tool_exit.h"
 
 namespace kav::tools {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kavhost print [PICTURE] -o JOB [--mode mono|gray|color] [--dpi N] [--paper "
-    "A4|A3|A5|B4|B5|Letter|Legal|WxH]\n"
-    "                     [--orientation portrait|landscape] [--rotate180] [--band-height ROWS]\n"
-    "                     [--os-version MAJOR.MINOR] [--plugin PATH]\n"
-    "       kavhost replay SCRIPT.json -o JOB [--writes FILE] [--plugin PATH]\n"
-    "       kavhost strings [--plugin PATH]\n";
-
-int Usage(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << OneLine(message) << " (kavhost --help tells the usage)\n";
-  return kExitUsage;
-}
+constexpr const char* kTool = "kavhost";
 
 }  // namespace
 
 int RunKavHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool stderrIsTerminal) {
-  if (args.empty()) return Usage(err, "no command given");
-  const std::string& command = args[0];
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  std::string error;
-  if (command == "--help" || command == "-h" || command == "help") {
-    out << kUsage;
+  CLI::App tool("kavhost: drives the render plug-in as the printer host does and writes the job", kTool);
+  PrintOptions print;
+  CLI::App* printCommand = tool.add_subcommand("print", "prints one page through the render plug-in");
+  DescribePrintOptions(*printCommand, print);
+  ReplayOptions replay;
+  CLI::App* replayCommand = tool.add_subcommand("replay", "makes the host calls of a script");
+  DescribeReplayOptions(*replayCommand, replay);
+  std::string uiPlugin;
+  CLI::App* stringsCommand = tool.add_subcommand("strings", "lists the UI library's display strings");
+  DescribeStringsOptions(*stringsCommand, uiPlugin);
+  const Result<CommandLine> line = ParseCommandLine(tool, args);
+  if (!line) return ReportUsageError(err, kTool, line.error());
+  if (line->help) {
+    out << *line->help;
     return kExitOk;
   }
-  if (command == "print") {
-    PrintOptions options;
-    if (!ParsePrintOptions(rest, options, error)) return Usage(err, error);
-    options.progress = stderrIsTerminal;
-    return RunPrint(options, out, err);
+  if (line->command == printCommand) {
+    print.progress = stderrIsTerminal;
+    return ExitCodeOf(RunPrint(print, out, err), err, kTool);
   }
-  if (command == "replay") {
-    ReplayOptions options;
-    if (!ParseReplayOptions(rest, options, error)) return Usage(err, error);
-    return RunReplay(options, out, err);
-  }
-  if (command == "strings") {
-    std::string plugin;
-    if (!ParseStringsOptions(rest, plugin, error)) return Usage(err, error);
-    return RunStrings(plugin, out, err);
-  }
-  return Usage(err, "unknown command " + ShownWord(command));
+  if (line->command == replayCommand) return ExitCodeOf(RunReplay(replay, out, err), err, kTool);
+  return ExitCodeOf(RunStrings(uiPlugin, out), err, kTool);
 }
 
 }  // namespace kav::tools

@@ -2,9 +2,9 @@
 #include <iostream>
 #include <new>
 
-#include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
 #include "platform/win32.h"
+#include "support/tool_exit.h"
 
 namespace {
 
@@ -20,9 +20,8 @@ int main(int argc, char** argv) {
     return kav::tools::RunKavHost(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
                                   StderrIsTerminal());
   } catch (const std::bad_alloc&) {
-    std::cerr << "kavhost: out of memory\n";
+    return kav::tools::ReportFailure(std::cerr, "kavhost", "out of memory");
   } catch (const std::exception& e) {
-    std::cerr << "kavhost: " << e.what() << "\n";
+    return kav::tools::ReportFailure(std::cerr, "kavhost", e.what());
   }
-  return kav::tools::kExitFailure;
 }

@@ -5,13 +5,11 @@
 
 #include "host/render_session.h"
 #include "job/job_inspect.h"
-#include "job/kavjob_command.h"
 #include "kavhost/band_builder.h"
 #include "kavhost/device_setup.h"
 #include "kavhost/job_sink.h"
 #include "kavhost/page_source.h"
 #include "kavhost/render_start.h"
-#include "support/arguments.h"
 #include "support/files.h"
 #include "support/output_file.h"
 
@@ -21,25 +19,19 @@ namespace {
 // Pages of at least this many bands show their progress on a terminal.
 constexpr uint32_t kProgressBands = 16;
 
-bool Refuse(std::string& error, const char* message) {
-  error = message;
-  return false;
-}
-
 // Refuses bands larger than a band may be, before anything is printed: the
 // size is counted in 64 bits, where the header's 32-bit biSizeImage would
 // wrap and the plug-in would refuse the band. (The page width is already
 // checked against what an image record holds.)
-bool CheckBandShape(const PrintOptions& options, const PageLayout& layout, std::string& error) {
+Status CheckBandShape(const PrintOptions& options, const PageLayout& layout) {
   const uint32_t rows = std::min(options.bandHeight, layout.surfaceHeight);
   const uint64_t bytes = uint64_t{BandStride(layout.surfaceWidth, FormatOf(options.mode).bitCount)} * rows;
   if (bytes > kMaxImageBytes) {
-    error = "bands of " + std::to_string(layout.surfaceWidth) + " x " + std::to_string(rows) + " pixels take " +
-            std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
-            " MiB a band may have (lower --band-height)";
-    return false;
+    return Error{"bands of " + std::to_string(layout.surfaceWidth) + " x " + std::to_string(rows) + " pixels take " +
+                 std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
+                 " MiB a band may have (lower --band-height)"};
   }
-  return true;
+  return {};
 }
 
 struct BandCounts {
@@ -54,11 +46,10 @@ void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
   if (done == total) ClearProgress(err);
 }
 
-// False with `error` when the plug-in refused a band: it answers S_OK
-// whatever happens, so a band with ink that added nothing to the job is how
-// a refusal shows.
-bool PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, const JobSink& job,
-                BandCounts& counts, std::ostream& err, std::string& error) {
+// Fails when the plug-in refused a band: it answers S_OK whatever happens,
+// so a band with ink that added nothing to the job is how a refusal shows.
+Status PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, const JobSink& job,
+                  BandCounts& counts, std::ostream& err) {
   const uint32_t total = (page.height() + options.bandHeight - 1) / options.bandHeight;
   const bool progress = options.progress && total >= kProgressBands;
   HostBand band;
@@ -74,29 +65,24 @@ bool PrintBands(host::RenderSession& session, const PageSource& page, const Prin
     session.Band(FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
     if (!band.blank && job.bytes == before) {
       if (progress) ClearProgress(err);  // the failure gets a line of its own
-      error = "the plug-in refused the band of rows " + std::to_string(top) + " to " + std::to_string(top + rows - 1) +
-              " (it wrote nothing for it); the job would miss it";
-      return false;
+      return Error{"the plug-in refused the band of rows " + std::to_string(top) + " to " +
+                   std::to_string(top + rows - 1) + " (it wrote nothing for it); the job would miss it"};
     }
     ++counts.bands;
     if (band.blank) ++counts.blank;
     if (progress) ShowProgress(err, counts.bands, total);
   }
-  return true;
+  return {};
 }
 
 // The records and bytes that reached the job, read back from the finished
 // file before it takes its name.
-bool SummarizeJob(const OutputFile& job, JobSummary& summary, std::string& error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(job.temporaryPath(), bytes, error)) return false;
-  const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  if (!reading.ok) {
-    error = "the plug-in wrote a job that does not read back: " + reading.error;
-    return false;
-  }
-  summary = Summarize(reading.items);
-  return true;
+Result<JobSummary> SummarizeJob(const OutputFile& job) {
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(job.temporaryPath());
+  if (!bytes) return bytes.failure();
+  const JobReading reading = ReadJob(bytes->data(), bytes->size());
+  if (!reading.status.ok()) return Error{"the plug-in wrote a job that does not read back: " + reading.status.error()};
+  return Summarize(reading.items);
 }
 
 }  // namespace
@@ -110,92 +96,78 @@ std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& t
   return std::make_pair(static_cast<uint32_t>(*major), static_cast<uint32_t>(*minor));
 }
 
-bool ParsePrintOptions(const std::vector<std::string>& args, PrintOptions& options, std::string& error) {
-  const KnownOptions known{
-      {"-o", "--mode", "--dpi", "--paper", "--orientation", "--band-height", "--os-version", "--plugin"},
-      {"--rotate180"}};
-  ParsedArguments parsed;
-  if (!ParseArguments(args, known, parsed, error)) return false;
-  if (parsed.positional.size() > 1) return Refuse(error, "print takes one picture at most");
-  if (!parsed.positional.empty()) options.picture = parsed.positional[0];
-  auto value = [&parsed](const char* name) -> const std::string* {
-    const auto found = parsed.values.find(name);
-    return found == parsed.values.end() ? nullptr : &found->second;
-  };
-  if (const std::string* output = value("-o")) {
-    options.output = *output;
-  } else {
-    return Refuse(error, "print needs -o JOB");
-  }
-  if (const std::string* mode = value("--mode")) {
-    const auto parsedMode = ParseMode(*mode);
-    if (!parsedMode) return Refuse(error, "--mode must be mono, gray or color");
-    options.mode = *parsedMode;
-  }
-  if (const std::string* dpi = value("--dpi")) {
-    const auto number = ParseWholeNumber(*dpi, 50, 4800);
-    if (!number) return Refuse(error, "--dpi must be a whole number from 50 to 4800");
-    options.dpi = static_cast<uint32_t>(*number);
-  }
-  if (const std::string* paper = value("--paper")) {
-    const auto parsedPaper = ParsePaper(*paper, error);
-    if (!parsedPaper) return false;
-    options.paper = *parsedPaper;
-  }
-  if (const std::string* orientation = value("--orientation")) {
-    if (*orientation != "portrait" && *orientation != "landscape") {
-      return Refuse(error, "--orientation must be portrait or landscape");
-    }
-    options.landscape = *orientation == "landscape";
-  }
-  options.rotate180 = parsed.flags.count("--rotate180") != 0;
-  if (const std::string* rows = value("--band-height")) {
-    const auto number = ParseWholeNumber(*rows, 1, 65535);
-    if (!number) return Refuse(error, "--band-height must be a whole number of rows from 1 to 65535");
-    options.bandHeight = static_cast<uint32_t>(*number);
-  }
-  if (const std::string* version = value("--os-version")) {
-    options.osVersion = ParseOsVersion(*version);
-    if (!options.osVersion) return Refuse(error, "--os-version must be MAJOR.MINOR, as 5.0 or 6.1");
-  }
-  if (const std::string* plugin = value("--plugin")) options.plugin = *plugin;
-  return true;
+void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
+  AddOption(command, "PICTURE", "PICTURE", "PNM or PNG picture to print; without one, the built-in sample page",
+            options.picture);
+  AddOption(command, "-o,--output", "JOB", "the job file to write", options.output)->required();
+  AddOption(command, "--mode", "mono|gray|color", "colour mode of the bands (default color)", options.mode, ParseMode);
+  AddOption(command, "--dpi", "N", "resolution, 50 to 4800 (default 600)", options.dpi, ParseDpi);
+  AddOption(command, "--paper", "A4|A3|A5|B4|B5|Letter|Legal|WxH",
+            "sheet by name, or width x length in millimetres (default A4)", options.paper, ParsePaper);
+  AddOption(command, "--orientation", "portrait|landscape", "orientation setting (default portrait)", options.landscape,
+            [](const std::string& text) -> Result<bool> {
+              if (text != "portrait" && text != "landscape") {
+                return Error{"--orientation must be portrait or landscape"};
+              }
+              return text == "landscape";
+            });
+  command.add_flag("--rotate180", options.rotate180, "sets the rotation setting TRUE");
+  AddOption(command, "--band-height", "ROWS", "rows per band, 1 to 65535 (default 128)", options.bandHeight,
+            [](const std::string& text) -> Result<uint32_t> {
+              if (const auto rows = ParseWholeNumber(text, 1, 65535)) return static_cast<uint32_t>(*rows);
+              return Error{"--band-height must be a whole number of rows from 1 to 65535"};
+            });
+  AddOption(command, "--os-version", "MAJOR.MINOR",
+            "system version the Linux stand-ins report, which decides JPEG bands (5.0: none)", options.osVersion,
+            [](const std::string& text) -> Result<std::optional<std::pair<uint32_t, uint32_t>>> {
+              if (const auto version = ParseOsVersion(text)) return version;
+              return Error{"--os-version must be MAJOR.MINOR, as 5.0 or 6.1"};
+            });
+  AddOption(command, "--plugin", "PATH", "render library to load (default: the one beside the program)",
+            options.plugin);
 }
 
-int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
-  std::string error;
-  const auto layout = ComputeLayout(options.paper, options.dpi, options.landscape, error);
-  if (!layout || !CheckBandShape(options, *layout, error)) return Failure(err, error);
+Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
+  const Result<PageLayout> layout = ComputeLayout(options.paper, options.dpi, options.landscape);
+  if (!layout) return layout.failure();
+  if (const Status fits = CheckBandShape(options, *layout); !fits) return fits;
   const std::string plugin = RenderPluginPath(options.plugin);
-  if (!CheckOutputIsNoInput(options.output, {options.picture, plugin}, error)) return Failure(err, error);
+  if (const Status distinct = CheckOutputIsNoInput(options.output, {options.picture, plugin}); !distinct) {
+    return distinct;
+  }
   Image picture;
-  if (!options.picture.empty() && !ReadImageFile(options.picture, picture, error)) return Failure(err, error);
+  if (!options.picture.empty()) {
+    Result<Image> read = ReadImageFile(options.picture);
+    if (!read) return read.failure();
+    picture = std::move(read).value();
+  }
   ApplyOsVersion(options.osVersion, "--os-version", err);
   host::RenderSession session;
-  if (!session.Open(plugin, error)) return Failure(err, error);
+  std::string error;
+  if (!session.Open(plugin, error)) return Error{error};
   SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
   JobSink job;
-  if (!job.file.Open(options.output, error)) return Failure(err, error);
+  if (const Status opened = job.file.Open(options.output); !opened) return opened;
   session.helper().SetSink(&job);
-  if (FAILED(session.EnableDevice())) {
-    return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
-  }
+  if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
   const std::unique_ptr<PageSource> page =
       options.picture.empty()
           ? std::unique_ptr<PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
           : std::unique_ptr<PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
   BandCounts counts;
   for (uint32_t id : PageStartCommands(options.paper)) session.Command(id);
-  const bool printed = PrintBands(session, *page, options, job, counts, err, error);
+  const Status printed = PrintBands(session, *page, options, job, counts, err);
   for (uint32_t id : PageEndCommands()) session.Command(id);
   session.DisableDevice();
-  JobSummary summary;
-  if (!printed || !job.file.Finish(error) || !SummarizeJob(job.file, summary, error) || !job.file.Place(error)) {
-    return Failure(err, error);
-  }
-  out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
-      << "; " << job.bytes << " bytes -> " << options.output << "\n";
-  return kExitOk;
+  if (!printed) return printed;
+  if (const Status finished = job.file.Finish(); !finished) return finished;
+  const Result<JobSummary> summary = SummarizeJob(job.file);
+  if (!summary) return summary.failure();
+  if (const Status placed = job.file.Place(); !placed) return placed;
+  out << "page 1: " << counts.bands << " bands (" << counts.blank
+      << " blank), image records: " << summary->RecordsText() << "; " << job.bytes << " bytes -> " << options.output
+      << "\n";
+  return {};
 }
 
 }  // namespace kav::tools

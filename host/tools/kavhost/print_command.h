@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "kavhost/printer_description.h"
+#include "support/command_line.h"
+#include "support/result.h"
 
 namespace kav::tools {
 
@@ -24,13 +26,13 @@ struct PrintOptions {
   bool progress = false;  // show band progress (stderr is a terminal)
 };
 
-// Options after the word "print"; false with `error` for a bad command line.
-bool ParsePrintOptions(const std::vector<std::string>& args, PrintOptions& options, std::string& error);
+// The words and options `print` takes, read into `options`.
+void DescribePrintOptions(CLI::App& command, PrintOptions& options);
 
 // "6.1" as (6, 1).
 std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& text);
 
-// Prints the page and writes the job; answers an exit code.
-int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err);
+// Prints the page and writes the job.
+Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace kav::tools

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "render/printer_language.h"
+#include "support/command_line.h"
 #include "support/shown_text.h"
 
 namespace kav::tools {
@@ -80,14 +81,19 @@ const char* ModeName(ColorMode mode) {
   return "?";
 }
 
-std::optional<ColorMode> ParseMode(const std::string& text) {
+Result<ColorMode> ParseMode(const std::string& text) {
   for (ColorMode mode : {ColorMode::kMono, ColorMode::kGray, ColorMode::kColor}) {
     if (text == ModeName(mode)) return mode;
   }
-  return {};
+  return Error{"--mode must be mono, gray or color"};
 }
 
-std::optional<Paper> ParsePaper(const std::string& text, std::string& error) {
+Result<uint32_t> ParseDpi(const std::string& text) {
+  if (const auto dpi = ParseWholeNumber(text, kMinDpi, kMaxDpi)) return static_cast<uint32_t>(*dpi);
+  return Error{"--dpi must be a whole number from " + std::to_string(kMinDpi) + " to " + std::to_string(kMaxDpi)};
+}
+
+Result<Paper> ParsePaper(const std::string& text) {
   for (const NamedPaper& named : kNamedPapers) {
     if (SameName(text, named.name)) return Paper{named.name, named.widthTenths, named.lengthTenths};
   }
@@ -99,12 +105,10 @@ std::optional<Paper> ParsePaper(const std::string& text, std::string& error) {
     length = ParseTenths(std::string_view(text).substr(by + 1));
   }
   if (!width || !length) {
-    error = "unknown paper " + ShownText(text) + ": give A3, A4, A5, B4, B5, Letter, Legal or WxH in millimetres";
-    return {};
+    return Error{"unknown paper " + ShownText(text) + ": give A3, A4, A5, B4, B5, Letter, Legal or WxH in millimetres"};
   }
   if (*width < kMinPaperTenths || *length < kMinPaperTenths || *width > kMaxPaperTenths || *length > kMaxPaperTenths) {
-    error = "paper " + ShownText(text) + " outside 10 to 3276.7 millimetres";
-    return {};
+    return Error{"paper " + ShownText(text) + " outside 10 to 3276.7 millimetres"};
   }
   return Paper{text, *width, *length};
 }
@@ -126,7 +130,7 @@ std::vector<uint32_t> PageStartCommands(const Paper& paper) {
 
 std::vector<uint32_t> PageEndCommands() { return {language::kPageEndId}; }
 
-std::optional<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape, std::string& error) {
+Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape) {
   PageLayout layout;
   // The plug-in's own count of sheet pixels (truncated, with a small bias).
   layout.sheetWidth = static_cast<uint32_t>(language::SheetPixels(static_cast<uint32_t>(paper.widthTenths), dpi));
@@ -137,15 +141,13 @@ std::optional<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool l
   const uint32_t across = landscape ? layout.sheetLength : layout.sheetWidth;
   const uint32_t down = landscape ? layout.sheetWidth : layout.sheetLength;
   if (across <= 2 * margin || down <= 2 * margin) {
-    error = "paper " + paper.name + " leaves no printable area inside its margins";
-    return {};
+    return Error{"paper " + paper.name + " leaves no printable area inside its margins"};
   }
   layout.surfaceWidth = across - 2 * margin;
   layout.surfaceHeight = down - 2 * margin;
   if (layout.surfaceWidth > kMaxSurfaceWidth) {
-    error = "the printable area is " + std::to_string(layout.surfaceWidth) +
-            " pixels wide; image records hold at most " + std::to_string(kMaxSurfaceWidth) + " (lower --dpi)";
-    return {};
+    return Error{"the printable area is " + std::to_string(layout.surfaceWidth) +
+                 " pixels wide; image records hold at most " + std::to_string(kMaxSurfaceWidth) + " (lower --dpi)"};
   }
   return layout;
 }

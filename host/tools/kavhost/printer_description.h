@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/result.h"
+
 namespace kav::tools {
 
 enum class ColorMode { kMono, kGray, kColor };
@@ -22,7 +24,14 @@ struct ModeFormat {
 
 ModeFormat FormatOf(ColorMode mode);
 const char* ModeName(ColorMode mode);
-std::optional<ColorMode> ParseMode(const std::string& text);
+// "mono", "gray" or "color".
+Result<ColorMode> ParseMode(const std::string& text);
+
+// The resolutions the description prints at.
+inline constexpr uint32_t kMinDpi = 50;
+inline constexpr uint32_t kMaxDpi = 4800;
+// A whole number of dots per inch from kMinDpi to kMaxDpi.
+Result<uint32_t> ParseDpi(const std::string& text);
 
 struct Paper {
   std::string name;
@@ -32,7 +41,7 @@ struct Paper {
 
 // "A4", "Letter", ... (any letter case) or "WxH" in millimetres with at most
 // one decimal; an error tells what is wrong.
-std::optional<Paper> ParsePaper(const std::string& text, std::string& error);
+Result<Paper> ParsePaper(const std::string& text);
 
 // The command id that sets this sheet size: one of the fixed sizes 323 to 328
 // when the sheet is one of them, else 248 (width and length from the device mode).
@@ -58,6 +67,6 @@ struct PageLayout {
 };
 
 // The printable area keeps a margin of a sixth of an inch on every side.
-std::optional<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape, std::string& error);
+Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape);
 
 }  // namespace kav::tools

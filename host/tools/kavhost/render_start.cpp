@@ -1,16 +1,9 @@
 #include "kavhost/render_start.h"
 
 #include "host/plugin_library.h"
-#include "job/kavjob_command.h"
 #include "platform/standin.h"
-#include "support/shown_text.h"
 
 namespace kav::tools {
-
-int Failure(std::ostream& err, const std::string& message) {
-  err << "kavhost: " << OneLine(message) << "\n";
-  return kExitFailure;
-}
 
 void ApplyOsVersion(const std::optional<std::pair<uint32_t, uint32_t>>& version, const char* option,
                     std::ostream& err) {

@@ -12,9 +12,6 @@
 
 namespace kav::tools {
 
-// Writes "kavhost: " and the message as one line; answers the failure exit code.
-int Failure(std::ostream& err, const std::string& message);
-
 // Makes the Linux stand-ins report this MAJOR.MINOR version. On Windows the
 // system's own version decides, so `option` (as the user named it) only gets
 // a note on `err`.

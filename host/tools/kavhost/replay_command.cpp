@@ -1,10 +1,8 @@
 #include "kavhost/replay_command.h"
 
 #include "host/render_session.h"
-#include "job/kavjob_command.h"
 #include "kavhost/job_sink.h"
 #include "kavhost/render_start.h"
-#include "support/arguments.h"
 #include "support/files.h"
 #include "support/hex.h"
 #include "support/output_file.h"
@@ -31,7 +29,7 @@ void SetUpDevice(host::RenderSession& session, const ReplayScript& script) {
   for (const auto& [feature, keyword] : script.settings) session.helper().SetSetting(feature, keyword);
 }
 
-bool ProcessBand(host::RenderSession& session, const ScriptCall& call, std::string& error) {
+Status ProcessBand(host::RenderSession& session, const ScriptCall& call) {
   BITMAPINFOHEADER header{};
   header.biSize = sizeof(BITMAPINFOHEADER);
   header.biWidth = call.width;
@@ -46,21 +44,21 @@ bool ProcessBand(host::RenderSession& session, const ScriptCall& call, std::stri
   params.bBlankBand = call.blank ? TRUE : FALSE;
   // Read for this call only, so one band at a time is in memory; the
   // plug-in may change the band in place, so each call gets fresh bytes.
-  std::vector<uint8_t> bits;
-  if (!LoadBandData(call, bits, error)) return false;
-  session.Band(call.id, header, bits.data(), params);
-  return true;
+  Result<std::vector<uint8_t>> bits = LoadBandData(call);
+  if (!bits) return bits.failure();
+  session.Band(call.id, header, bits->data(), params);
+  return {};
 }
 
-// Makes one call; false with `error` when its band cannot be read or the
-// device cannot be enabled again.
-bool Replay(host::RenderSession& session, const ScriptCall& call, std::string& error) {
+// Makes one call; fails when its band cannot be read or the device cannot be
+// enabled again.
+Status Replay(host::RenderSession& session, const ScriptCall& call) {
   switch (call.kind) {
     case ScriptCall::Kind::kCommandCallback:
       session.Command(call.id);
       break;
     case ScriptCall::Kind::kImageProcessing:
-      return ProcessBand(session, call, error);
+      return ProcessBand(session, call);
     case ScriptCall::Kind::kSetDevMode:
       SetDevModeMembers(session.devmode(), call.devmode);
       break;
@@ -79,11 +77,10 @@ bool Replay(host::RenderSession& session, const ScriptCall& call, std::string& e
       break;
     case ScriptCall::Kind::kResetDevice:
       session.DisableDevice();
-      if (SUCCEEDED(session.EnableDevice())) return true;
-      error = "the plug-in could not enable the new device";
-      return false;
+      if (SUCCEEDED(session.EnableDevice())) return {};
+      return Error{"the plug-in could not enable the new device"};
   }
-  return true;
+  return {};
 }
 
 // The files the replay reads, which no output may name.
@@ -96,50 +93,36 @@ std::vector<std::string> ReplayInputs(const ReplayOptions& options, const Replay
   return inputs;
 }
 
-bool CheckOutputs(const ReplayOptions& options, const std::vector<std::string>& inputs, std::string& error) {
-  if (!CheckOutputIsNoInput(options.output, inputs, error)) return false;
-  if (options.writes.empty()) return true;
+Status CheckOutputs(const ReplayOptions& options, const std::vector<std::string>& inputs) {
+  if (const Status distinct = CheckOutputIsNoInput(options.output, inputs); !distinct) return distinct;
+  if (options.writes.empty()) return {};
   std::vector<std::string> taken = inputs;
   taken.push_back(options.output);
-  return CheckOutputIsNoInput(options.writes, taken, error);
+  return CheckOutputIsNoInput(options.writes, taken);
 }
 
 // Reads and checks the script, refusing one too large before reading it.
-bool ReadScript(const std::string& path, ReplayScript& script, std::string& error) {
-  const std::optional<uint64_t> size = RegularFileSize(path, error);
-  if (!size) return false;
+Result<ReplayScript> ReadScript(const std::string& path) {
+  const Result<uint64_t> size = RegularFileSize(path);
+  if (!size) return size.failure();
   if (*size > kMaxScriptBytes) {
-    error = path + ": " + std::to_string(*size) + " bytes, more than the " + std::to_string(kMaxScriptBytes >> 20) +
-            " MiB a script may have (put band data in data files)";
-    return false;
+    return Error{path + ": " + std::to_string(*size) + " bytes, more than the " +
+                 std::to_string(kMaxScriptBytes >> 20) + " MiB a script may have (put band data in data files)"};
   }
-  std::vector<uint8_t> text;
-  if (!ReadWholeFile(path, text, error)) return false;
-  const std::string_view document(reinterpret_cast<const char*>(text.data()), text.size());
-  if (ParseReplayScript(document, FolderOf(path), script, error)) return true;
-  error = path + ": " + error;
-  return false;
+  const Result<std::vector<uint8_t>> text = ReadWholeFile(path);
+  if (!text) return text.failure();
+  const std::string_view document(reinterpret_cast<const char*>(text->data()), text->size());
+  return WithContext(ParseReplayScript(document, FolderOf(path)), path);
 }
 
 }  // namespace
 
-bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options, std::string& error) {
-  const KnownOptions known{{"-o", "--writes", "--plugin"}, {}};
-  ParsedArguments parsed;
-  if (!ParseArguments(args, known, parsed, error)) return false;
-  if (parsed.positional.size() != 1) {
-    error = parsed.positional.empty() ? "replay needs a script" : "replay takes one script";
-    return false;
-  }
-  options.script = parsed.positional[0];
-  if (parsed.values.count("-o") == 0) {
-    error = "replay needs -o JOB";
-    return false;
-  }
-  options.output = parsed.values["-o"];
-  if (parsed.values.count("--writes") != 0) options.writes = parsed.values["--writes"];
-  if (parsed.values.count("--plugin") != 0) options.plugin = parsed.values["--plugin"];
-  return true;
+void DescribeReplayOptions(CLI::App& command, ReplayOptions& options) {
+  AddOption(command, "SCRIPT.json", "SCRIPT.json", "the script of host calls", options.script)->required();
+  AddOption(command, "-o,--output", "JOB", "the job file to write", options.output)->required();
+  AddOption(command, "--writes", "FILE", "also lists every spool write in this file", options.writes);
+  AddOption(command, "--plugin", "PATH", "render library to load (default: the one beside the program)",
+            options.plugin);
 }
 
 std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted) {
@@ -149,20 +132,22 @@ std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted) {
   return text;
 }
 
-int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err) {
-  std::string error;
-  ReplayScript script;
-  if (!ReadScript(options.script, script, error)) return Failure(err, error);
+Status RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err) {
+  const Result<ReplayScript> read = ReadScript(options.script);
+  if (!read) return read.failure();
+  const ReplayScript& script = *read;
   const std::string plugin = RenderPluginPath(options.plugin);
-  if (!CheckOutputs(options, ReplayInputs(options, script, plugin), error)) return Failure(err, error);
+  if (const Status distinct = CheckOutputs(options, ReplayInputs(options, script, plugin)); !distinct) return distinct;
   ApplyOsVersion(script.osVersion, "os_version", err);
   host::RenderSession session;
-  if (!session.Open(plugin, error)) return Failure(err, error);
+  std::string error;
+  if (!session.Open(plugin, error)) return Error{error};
   SetUpDevice(session, script);
   JobSink job;
   OutputFile writes;
-  if (!job.file.Open(options.output, error) || (!options.writes.empty() && !writes.Open(options.writes, error))) {
-    return Failure(err, error);
+  if (const Status opened = job.file.Open(options.output); !opened) return opened;
+  if (!options.writes.empty()) {
+    if (const Status opened = writes.Open(options.writes); !opened) return opened;
   }
   uint64_t writeCount = 0;
   uint64_t failed = 0;
@@ -177,20 +162,20 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     }
   });
   session.helper().SetSink(&job);
-  if (FAILED(session.EnableDevice()))
-    return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
+  if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
   for (size_t i = 0; i < script.calls.size(); ++i) {
-    if (!Replay(session, script.calls[i], error)) {
-      return Failure(err, "calls[" + std::to_string(i) + "] (" + CallName(script.calls[i].kind) + "): " + error);
+    const Status made = Replay(session, script.calls[i]);
+    if (!made) {
+      return Error{"calls[" + std::to_string(i) + "] (" + CallName(script.calls[i].kind) + "): " + made.error()};
     }
   }
   session.DisableDevice();
   std::vector<OutputFile*> outputs = {&job.file};
   if (!options.writes.empty()) outputs.push_back(&writes);
-  if (!CommitAll(outputs, error)) return Failure(err, error);
+  if (const Status committed = CommitAll(outputs); !committed) return committed;
   out << "replayed " << script.calls.size() << " calls: " << writeCount << " writes (" << failed << " failed), "
       << job.bytes << " bytes -> " << options.output << "\n";
-  return kExitOk;
+  return {};
 }
 
 }  // namespace kav::tools

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "kavhost/replay_script.h"
+#include "support/command_line.h"
+#include "support/result.h"
 
 namespace kav::tools {
 
@@ -17,13 +19,14 @@ struct ReplayOptions {
   std::string plugin;  // empty: the render library beside the program
 };
 
-bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options, std::string& error);
+// The words and options `replay` takes, read into `options`.
+void DescribeReplayOptions(CLI::App& command, ReplayOptions& options);
 
 // One line of the list of spool writes: the write's byte count, a space,
 // its bytes in lower-case hex; a write the host refused (FailWrite) ends
 // with " failed".
 std::string WriteListLine(const uint8_t* bytes, size_t size, bool accepted);
 
-int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
+Status RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace kav::tools

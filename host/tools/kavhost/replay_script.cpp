@@ -159,8 +159,8 @@ bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& c
   if (name.find('\0') != std::string::npos) return reader.Fail("data_file", "holds a NUL character", *file);
   call.dataFile = DataFilePath(name, folder);
   // Only the size is checked now; the bytes are read when the call is made.
-  const std::optional<uint64_t> size = RegularFileSize(call.dataFile, why);
-  if (!size) return reader.Fail("data_file", why, *file);
+  const Result<uint64_t> size = RegularFileSize(call.dataFile);
+  if (!size) return reader.Fail("data_file", size.error(), *file);
   if (*size != call.sizeImage) return reader.Fail("data_file", SizeMismatch(*size, call.sizeImage), *file);
   return true;
 }
@@ -291,38 +291,7 @@ bool ReadDevice(ObjectReader& top, ReplayScript& script, std::string& error) {
   return true;
 }
 
-}  // namespace
-
-const char* CallName(ScriptCall::Kind kind) {
-  for (const CallKindName& entry : kCallNames) {
-    if (entry.kind == kind) return entry.name;
-  }
-  return "?";
-}
-
-bool LoadBandData(const ScriptCall& call, std::vector<uint8_t>& bytes, std::string& error) {
-  if (call.dataFile.empty()) {
-    bytes = call.data;
-    return true;
-  }
-  if (!ReadWholeFile(call.dataFile, bytes, error)) return false;
-  if (bytes.size() == call.sizeImage) return true;
-  error = call.dataFile + " " + SizeMismatch(bytes.size(), call.sizeImage) + " (it changed after the script was read)";
-  return false;
-}
-
-bool ParseReplayScript(std::string_view text, const std::string& folder, ReplayScript& script, std::string& error) {
-  const JsonResult parsed = ParseJson(text);
-  if (!parsed.value) {
-    error = parsed.error;
-    return false;
-  }
-  const JsonValue& document = *parsed.value;
-  if (!document.IsObject()) {
-    error = "the script must be a JSON object" + Where(document);
-    return false;
-  }
-  ObjectReader top(document, "the script", error);
+bool ReadScriptBody(ObjectReader& top, const std::string& folder, ReplayScript& script, std::string& error) {
   if (!ReadDevice(top, script, error)) return false;
   const JsonValue* calls = top.Take("calls");
   if (calls == nullptr) return top.FailMissing("calls");
@@ -332,6 +301,36 @@ bool ParseReplayScript(std::string_view text, const std::string& folder, ReplayS
     if (!ReadCall(calls->items[i], i, folder, script.calls[i], error)) return false;
   }
   return true;
+}
+
+}  // namespace
+
+const char* CallName(ScriptCall::Kind kind) {
+  for (const CallKindName& entry : kCallNames) {
+    if (entry.kind == kind) return entry.name;
+  }
+  return "?";
+}
+
+Result<std::vector<uint8_t>> LoadBandData(const ScriptCall& call) {
+  if (call.dataFile.empty()) return call.data;
+  Result<std::vector<uint8_t>> bytes = ReadWholeFile(call.dataFile);
+  if (!bytes || bytes->size() == call.sizeImage) return bytes;
+  return Error{call.dataFile + " " + SizeMismatch(bytes->size(), call.sizeImage) +
+               " (it changed after the script was read)"};
+}
+
+Result<ReplayScript> ParseReplayScript(std::string_view text, const std::string& folder) {
+  const Result<JsonValue> parsed = ParseJson(text);
+  if (!parsed) return parsed.failure();
+  const JsonValue& document = *parsed;
+  if (!document.IsObject()) return Error{"the script must be a JSON object" + Where(document)};
+  // The readers below say what is wrong in `error`, naming the call and the field.
+  std::string error;
+  ReplayScript script;
+  ObjectReader top(document, "the script", error);
+  if (!ReadScriptBody(top, folder, script, error)) return Error{error};
+  return script;
 }
 
 }  // namespace kav::tools

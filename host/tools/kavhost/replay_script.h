@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/result.h"
+
 namespace kav::tools {
 
 // Public device-mode members a script may set.
@@ -63,13 +65,13 @@ inline constexpr uint64_t kMaxScriptBytes = uint64_t{16} << 20;
 
 // Reads and checks a script; band data files are named relative to
 // `folder` unless their names start at the root, and are read only when
-// their call is made. False with one line in `error` naming the call's
-// index and field.
-bool ParseReplayScript(std::string_view text, const std::string& folder, ReplayScript& script, std::string& error);
+// their call is made. A script that breaks a rule is refused with one line
+// naming the call's index and field.
+Result<ReplayScript> ParseReplayScript(std::string_view text, const std::string& folder);
 
 // The band of an ImageProcessing call: its data_hex bytes or its data file,
 // which must still hold size_image bytes.
-bool LoadBandData(const ScriptCall& call, std::vector<uint8_t>& bytes, std::string& error);
+Result<std::vector<uint8_t>> LoadBandData(const ScriptCall& call);
 
 const char* CallName(ScriptCall::Kind kind);
 

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/command_line.h"
+#include "support/result.h"
+
 namespace kav::tools {
 
-// Options after the word "strings": at most --plugin PATH of the UI library.
-bool ParseStringsOptions(const std::vector<std::string>& args, std::string& plugin, std::string& error);
+// The one option of `strings`: --plugin PATH of the UI library, read into `plugin`.
+void DescribeStringsOptions(CLI::App& command, std::string& plugin);
 
-int RunStrings(const std::string& plugin, std::ostream& out, std::ostream& err);
+Status RunStrings(const std::string& plugin, std::ostream& out);
 
 }  // namespace kav::tools

@@ -7,50 +7,34 @@
 
 namespace kav::tools {
 
-std::optional<uint64_t> RegularFileSize(const std::string& path, std::string& error) {
+Result<uint64_t> RegularFileSize(const std::string& path) {
   std::error_code failure;
   const std::filesystem::file_status status = std::filesystem::status(path, failure);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    error = "cannot open " + path;
-    return {};
-  }
-  if (std::filesystem::is_directory(status)) {
-    error = path + " is a folder, not a file";
-    return {};
-  }
-  if (!std::filesystem::is_regular_file(status)) {
-    error = "cannot read " + path + " (not a regular file)";
-    return {};
-  }
+  if (status.type() == std::filesystem::file_type::not_found) return Error{"cannot open " + path};
+  if (std::filesystem::is_directory(status)) return Error{path + " is a folder, not a file"};
+  if (!std::filesystem::is_regular_file(status)) return Error{"cannot read " + path + " (not a regular file)"};
   const uintmax_t size = std::filesystem::file_size(path, failure);
-  if (failure) {
-    error = "cannot read " + path;
-    return {};
-  }
-  return size;
+  if (failure) return Error{"cannot read " + path};
+  return uint64_t{size};
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  const std::optional<uint64_t> size = RegularFileSize(path, error);
-  if (!size) return false;
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+  const Result<uint64_t> size = RegularFileSize(path);
+  if (!size) return size.failure();
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
-    return false;
-  }
-  bytes.resize(static_cast<size_t>(*size));
+  if (!in) return Error{"cannot open " + path};
+  std::vector<uint8_t> bytes(static_cast<size_t>(*size));
   if (*size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(*size))) {
-    error = "cannot read " + path;
-    return false;
+    return Error{"cannot read " + path};
   }
-  return true;
+  return bytes;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error) {
+Status WriteWholeFile(const std::string& path, const void* data, size_t size) {
   OutputFile file;
-  if (!file.Open(path, error)) return false;
+  if (const Status opened = file.Open(path); !opened) return opened;
   file.Write(data, size);
-  return file.Commit(error);
+  return file.Commit();
 }
 
 std::string FolderOf(const std::string& path) {

@@ -8,15 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "support/result.h"
+
 namespace kav::tools {
 
 // Reads a regular file; a folder, a device or a FIFO is refused before it is
 // opened, so a FIFO cannot block the tool.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 // Writes through an OutputFile: the file is replaced only when whole.
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error);
+Status WriteWholeFile(const std::string& path, const void* data, size_t size);
 // The size of a regular file, refused as ReadWholeFile refuses it.
-std::optional<uint64_t> RegularFileSize(const std::string& path, std::string& error);
+Result<uint64_t> RegularFileSize(const std::string& path);
 
 // The folder part of a path ("." when there is none), for files named
 // relative to another file.

@@ -11,7 +11,10 @@ namespace {
 // The header and samples of a PNM file, read token by token.
 class PnmReader {
  public:
-  PnmReader(const std::vector<uint8_t>& bytes, std::string& error) : bytes_(bytes), error_(error) {}
+  explicit PnmReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+
+  // Why Read failed.
+  const std::string& error() const { return error_; }
 
   bool Read(Image& image) {
     if (bytes_.size() < 2 || bytes_[0] != 'P' || bytes_[1] < '1' || bytes_[1] > '6') {
@@ -28,7 +31,7 @@ class PnmReader {
     if (width == 0 || height == 0) return Fail("PNM image with no pixels");
     if (maxValue == 0 || maxValue > 65535) return Fail("PNM maximum value outside 1 to 65535");
     const uint32_t channels = kind == 3 || kind == 6 ? 3 : 1;
-    if (!CheckImageSize(width, height, channels, error_)) return false;
+    if (const Status size = CheckImageSize(width, height, channels); !size) return Fail(size.error());
     if (kind >= 4) {
       // Exactly one whitespace byte ends the header of a binary file.
       if (at_ >= bytes_.size() || !IsSpace(bytes_[at_])) return Fail("PNM header not followed by its pixels");
@@ -140,7 +143,7 @@ class PnmReader {
   }
 
   const std::vector<uint8_t>& bytes_;
-  std::string& error_;
+  std::string error_;
   size_t at_ = 0;
 };
 
@@ -183,27 +186,27 @@ bool EndsWith(const std::string& text, const char* suffix) {
 
 }  // namespace
 
-bool CheckImageSize(uint64_t width, uint64_t height, uint32_t channels, std::string& error) {
+Status CheckImageSize(uint64_t width, uint64_t height, uint32_t channels) {
   if (width > (1u << 24) || height > (1u << 24) || width * height * channels > kMaxImageBytes) {
-    error = "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is too large (at most " +
-            std::to_string(kMaxImageBytes >> 20) + " MiB of pixels)";
-    return false;
+    return Error{"image of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large (at most " + std::to_string(kMaxImageBytes >> 20) + " MiB of pixels)"};
   }
-  return true;
+  return {};
 }
 
-bool DecodePnm(const std::vector<uint8_t>& bytes, Image& image, std::string& error) {
-  return PnmReader(bytes, error).Read(image);
+Result<Image> DecodePnm(const std::vector<uint8_t>& bytes) {
+  PnmReader reader(bytes);
+  Image image;
+  if (!reader.Read(image)) return Error{reader.error()};
+  return image;
 }
 
-bool ReadImageFile(const std::string& path, Image& image, std::string& error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, error)) return false;
+Result<Image> ReadImageFile(const std::string& path) {
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) return bytes.failure();
   static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  const bool png = bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
-  const bool ok = png ? DecodePng(bytes, image, error) : DecodePnm(bytes, image, error);
-  if (!ok) error = path + ": " + error;
-  return ok;
+  const bool png = bytes->size() >= 8 && std::memcmp(bytes->data(), kPngSignature, 8) == 0;
+  return WithContext(png ? DecodePng(*bytes) : DecodePnm(*bytes), path);
 }
 
 void StreamPng(const Image& image, const ByteSink& sink) {
@@ -261,10 +264,9 @@ bool IsImageFileName(const std::string& path) {
   return EndsWith(path, ".png") || EndsWith(path, ".pnm") || EndsWith(path, ".pgm") || EndsWith(path, ".ppm");
 }
 
-bool WriteImageTo(OutputFile& file, const Image& image, std::string& error) {
+Status WriteImageTo(OutputFile& file, const Image& image) {
   if (!IsImageFileName(file.path())) {
-    error = file.path() + ": unknown picture format (name it .png, .pnm, .pgm or .ppm)";
-    return false;
+    return Error{file.path() + ": unknown picture format (name it .png, .pnm, .pgm or .ppm)"};
   }
   const ByteSink sink = [&file](const uint8_t* bytes, size_t size) { file.Write(bytes, size); };
   if (EndsWith(file.path(), ".png")) {
@@ -272,12 +274,14 @@ bool WriteImageTo(OutputFile& file, const Image& image, std::string& error) {
   } else {
     StreamPnm(image, sink);
   }
-  return file.Finish(error);
+  return file.Finish();
 }
 
-bool WriteImageFile(const std::string& path, const Image& image, std::string& error) {
+Status WriteImageFile(const std::string& path, const Image& image) {
   OutputFile file;
-  return file.Open(path, error) && WriteImageTo(file, image, error) && file.Place(error);
+  if (const Status opened = file.Open(path); !opened) return opened;
+  if (const Status written = WriteImageTo(file, image); !written) return written;
+  return file.Place();
 }
 
 Image ConvertChannels(const Image& image, uint32_t channels) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/output_file.h"
+#include "support/result.h"
 
 namespace kav::tools {
 
@@ -31,17 +32,17 @@ struct Image {
 // any real page: A3 at 1200 dpi in colour is 835 MB of pixels.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;
 
-// Whether the image may be allocated; `error` says why not.
-bool CheckImageSize(uint64_t width, uint64_t height, uint32_t channels, std::string& error);
+// Whether the image may be allocated.
+Status CheckImageSize(uint64_t width, uint64_t height, uint32_t channels);
 
 // PBM becomes gray with ink (1) as 0 and paper (0) as 255; samples of more
 // than 8 bits are scaled to 8.
-bool DecodePnm(const std::vector<uint8_t>& bytes, Image& image, std::string& error);
-bool DecodePng(const std::vector<uint8_t>& bytes, Image& image, std::string& error);
+Result<Image> DecodePnm(const std::vector<uint8_t>& bytes);
+Result<Image> DecodePng(const std::vector<uint8_t>& bytes);
 bool PngDecodingAvailable();
 
 // Reads a PNM or PNG file, told apart by its first bytes.
-bool ReadImageFile(const std::string& path, Image& image, std::string& error);
+Result<Image> ReadImageFile(const std::string& path);
 
 // Bytes of an encoded picture, handed on as they are made.
 using ByteSink = std::function<void(const uint8_t* bytes, size_t size)>;
@@ -52,8 +53,8 @@ std::vector<uint8_t> EncodePng(const Image& image);
 
 // Writes PNG for ".png" and PNM for ".pnm", ".pgm" and ".ppm", as the name
 // of `file` says.
-bool WriteImageTo(OutputFile& file, const Image& image, std::string& error);
-bool WriteImageFile(const std::string& path, const Image& image, std::string& error);
+Status WriteImageTo(OutputFile& file, const Image& image);
+Status WriteImageFile(const std::string& path, const Image& image);
 bool IsImageFileName(const std::string& path);
 
 // Gray of a red-green-blue pixel with the usual luma weights, rounded.

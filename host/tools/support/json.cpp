@@ -15,20 +15,15 @@ class Parser {
  public:
   Parser(std::string_view text, size_t maxDepth) : text_(text), maxDepth_(maxDepth) {}
 
-  JsonResult Run() {
-    JsonResult result;
+  Result<JsonValue> Run() {
     JsonValue value;
     SkipSpace();
     if (ParseValue(value, 0)) {
       SkipSpace();
       if (at_ < text_.size()) Fail("unexpected text after the document");
     }
-    if (!error_.empty()) {
-      result.error = error_;
-    } else {
-      result.value = std::move(value);
-    }
-    return result;
+    if (!error_.empty()) return Error{error_};
+    return value;
   }
 
  private:
@@ -327,6 +322,6 @@ const char* JsonKindName(JsonValue::Kind kind) {
   return "a value";
 }
 
-JsonResult ParseJson(std::string_view document, size_t maxDepth) { return Parser(document, maxDepth).Run(); }
+Result<JsonValue> ParseJson(std::string_view document, size_t maxDepth) { return Parser(document, maxDepth).Run(); }
 
 }  // namespace kav::tools

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/result.h"
+
 namespace kav::tools {
 
 struct JsonPosition {
@@ -51,16 +53,12 @@ struct JsonMember {
 
 const char* JsonKindName(JsonValue::Kind kind);
 
-struct JsonResult {
-  std::optional<JsonValue> value;
-  std::string error;  // "line 3, column 7 (byte 41): ..." when value is empty
-};
-
 inline constexpr size_t kJsonMaxDepth = 64;
 // Each value costs a few hundred bytes in the tree; this keeps the tree of
 // any document under about 150 MB.
 inline constexpr size_t kJsonMaxValues = size_t{1} << 18;
 
-JsonResult ParseJson(std::string_view document, size_t maxDepth = kJsonMaxDepth);
+// A malformed document is refused with "line 3, column 7 (byte 41): ...".
+Result<JsonValue> ParseJson(std::string_view document, size_t maxDepth = kJsonMaxDepth);
 
 }  // namespace kav::tools

@@ -10,26 +10,19 @@ namespace {
 namespace fs = std::filesystem;
 
 // The file a path leads to: a link is followed, so the link stays and its
-// target gets the new bytes. Empty with `error` for a destination that must
-// not be replaced.
-std::string DestinationOf(const std::string& path, std::string& error) {
+// target gets the new bytes. A destination that must not be replaced is refused.
+Result<std::string> DestinationOf(const std::string& path) {
   std::error_code failure;
   std::string destination = path;
   if (fs::is_symlink(fs::symlink_status(path, failure))) {
     destination = fs::weakly_canonical(path, failure).string();
-    if (failure) {
-      error = "cannot write " + path + " (a link that cannot be followed)";
-      return "";
-    }
+    if (failure) return Error{"cannot write " + path + " (a link that cannot be followed)"};
   }
   const fs::file_status status = fs::status(destination, failure);
-  if (fs::is_directory(status)) {
-    error = "cannot write " + path + ": it is a folder";
-    return "";
-  }
+  if (fs::is_directory(status)) return Error{"cannot write " + path + ": it is a folder"};
   if (fs::exists(status) && !fs::is_regular_file(status)) {
-    error = "cannot write " + path + ": it is not a regular file (a device or a FIFO), which the tools leave alone";
-    return "";
+    return Error{"cannot write " + path +
+                 ": it is not a regular file (a device or a FIFO), which the tools leave alone"};
   }
   return destination;
 }
@@ -58,18 +51,17 @@ void OutputFile::Discard() {
   temporary_.clear();
 }
 
-bool OutputFile::Open(const std::string& path, std::string& error) {
+Status OutputFile::Open(const std::string& path) {
   Discard();
   path_ = path;
   failed_ = false;
-  destination_ = DestinationOf(path, error);
-  if (destination_.empty()) return false;
+  Result<std::string> destination = DestinationOf(path);
+  if (!destination) return destination.failure();
+  destination_ = std::move(destination).value();
   file_ = CreateTemporaryFileFor(destination_, temporary_);
-  if (file_ == nullptr) {
-    error = "cannot write " + path + " (no new file can be made in " + FolderOf(destination_) + ")";
-    return false;
-  }
-  return true;
+  if (file_ == nullptr)
+    return Error{"cannot write " + path + " (no new file can be made in " + FolderOf(destination_) + ")"};
+  return {};
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
@@ -78,50 +70,50 @@ bool OutputFile::Write(const void* data, size_t size) {
   return !failed_;
 }
 
-bool OutputFile::Finish(std::string& error) {
+Status OutputFile::Finish() {
   if (file_ != nullptr) {
     const bool written = !failed_ && std::fflush(file_) == 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     failed_ = !written || !closed;
   }
-  if (!failed_ && !temporary_.empty()) return true;
+  if (!failed_ && !temporary_.empty()) return {};
   Discard();
-  error = "cannot write " + path_;
-  return false;
+  return Error{"cannot write " + path_};
 }
 
-bool OutputFile::Place(std::string& error) {
+Status OutputFile::Place() {
   if (!temporary_.empty() && file_ == nullptr && MoveIntoPlace(temporary_, destination_)) {
     temporary_.clear();
-    return true;
+    return {};
   }
   Discard();
-  error = "cannot write " + path_;
-  return false;
+  return Error{"cannot write " + path_};
 }
 
-bool OutputFile::Commit(std::string& error) { return Finish(error) && Place(error); }
+Status OutputFile::Commit() {
+  if (const Status finished = Finish(); !finished) return finished;
+  return Place();
+}
 
-bool CommitAll(const std::vector<OutputFile*>& outputs, std::string& error) {
+Status CommitAll(const std::vector<OutputFile*>& outputs) {
   // Every file is closed and checked before the first one takes its name.
   for (OutputFile* output : outputs) {
-    if (!output->Finish(error)) return false;
+    if (const Status finished = output->Finish(); !finished) return finished;
   }
   for (OutputFile* output : outputs) {
-    if (!output->Place(error)) return false;
+    if (const Status placed = output->Place(); !placed) return placed;
   }
-  return true;
+  return {};
 }
 
-bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs, std::string& error) {
+Status CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) {
     if (!input.empty() && SamePlace(output, input)) {
-      error = output + " is " + input + ", which this command reads; name another output";
-      return false;
+      return Error{output + " is " + input + ", which this command reads; name another output"};
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace kav::tools

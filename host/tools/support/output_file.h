@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/result.h"
+
 namespace kav::tools {
 
 class OutputFile {
@@ -20,16 +22,16 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // Makes the temporary file for `path`; `error` says why it cannot.
-  bool Open(const std::string& path, std::string& error);
+  // Makes the temporary file for `path`.
+  Status Open(const std::string& path);
   // False once any write has failed; the failure is reported by Commit.
   bool Write(const void* data, size_t size);
   // Closes the temporary file and moves it into place.
-  bool Commit(std::string& error);
+  Status Commit();
   // The two halves of Commit: closing (false when any byte was lost; a
   // second call answers the same) and taking the destination's name.
-  bool Finish(std::string& error);
-  bool Place(std::string& error);
+  Status Finish();
+  Status Place();
 
   const std::string& path() const { return path_; }
   // Where the bytes are until Commit, for reading them back first.
@@ -46,10 +48,10 @@ class OutputFile {
 };
 
 // Commits every output, or none when one of them could not be completed.
-bool CommitAll(const std::vector<OutputFile*>& outputs, std::string& error);
+Status CommitAll(const std::vector<OutputFile*>& outputs);
 
 // Refuses an output path that names one of the files the command reads
 // (the same file, also through a link or another spelling of the path).
-bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs, std::string& error);
+Status CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs);
 
 }  // namespace kav::tools

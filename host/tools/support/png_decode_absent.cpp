@@ -5,9 +5,8 @@ namespace kav::tools {
 
 bool PngDecodingAvailable() { return false; }
 
-bool DecodePng(const std::vector<uint8_t>&, Image&, std::string& error) {
-  error = "this build reads no PNG pictures (built without libpng); give a PNM picture (PBM, PGM or PPM)";
-  return false;
+Result<Image> DecodePng(const std::vector<uint8_t>&) {
+  return Error{"this build reads no PNG pictures (built without libpng); give a PNM picture (PBM, PGM or PPM)"};
 }
 
 }  // namespace kav::tools
