@@ -1,5 +1,7 @@
 #include "kavhost/replay_command.h"
 
+#include <variant>
+
 #include "host/render_session.h"
 #include "job/kavjob_command.h"
 #include "kavhost/job_sink.h"
@@ -11,78 +13,65 @@
 namespace kav::tools {
 namespace {
 
-void SetDevModeMembers(DEVMODEW& devmode, const DevModeFields& fields) {
-  for (const auto& [name, value] : fields.values) {
-    if (name == "dmColor") devmode.dmColor = value;
-    if (name == "dmPaperWidth") devmode.dmPaperWidth = value;
-    if (name == "dmPaperLength") devmode.dmPaperLength = value;
-    if (name == "dmPrintQuality") devmode.dmPrintQuality = value;
-    if (name == "dmYResolution") devmode.dmYResolution = value;
-    if (name == "dmOrientation") devmode.dmOrientation = value;
-    if (name == "dmPaperSize") devmode.dmPaperSize = value;
-  }
-}
-
 void SetUpDevice(host::RenderSession& session, const ReplayScript& script) {
-  SetDevModeMembers(session.devmode(), script.devmode);
+  script.devmode.ApplyTo(session.devmode());
   if (script.physOffset) session.gdiInfo().ptlPhysOffset = {script.physOffset->first, script.physOffset->second};
   // Only the script's settings exist: reads of any other feature fail.
   for (const auto& [feature, keyword] : script.settings) session.helper().SetSetting(feature, keyword);
 }
 
-bool ProcessBand(host::RenderSession& session, const ScriptCall& call, std::string& error) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(BITMAPINFOHEADER);
-  header.biWidth = call.width;
-  header.biHeight = call.height;
-  header.biPlanes = 1;
-  header.biBitCount = call.bitCount;
-  header.biSizeImage = call.sizeImage;
-  IPPARAMS params{};
-  params.dwSize = sizeof(IPPARAMS);
-  params.ptOffset = {call.offsetX, call.offsetY};
-  params.bBanding = TRUE;
-  params.bBlankBand = call.blank ? TRUE : FALSE;
-  // Read for this call only, so one band at a time is in memory; the
-  // plug-in may change the band in place, so each call gets fresh bytes.
-  std::vector<uint8_t> bits;
-  if (!LoadBandData(call, bits, error)) return false;
-  session.Band(call.id, header, bits.data(), params);
+// One call of each kind; false with `error` when a band cannot be read or
+// the device cannot be enabled again.
+bool Replay(host::RenderSession& session, const CommandCallbackCall& call, std::string&) {
+  session.Command(call.id);
   return true;
 }
 
-// Makes one call; false with `error` when its band cannot be read or the
-// device cannot be enabled again.
-bool Replay(host::RenderSession& session, const ScriptCall& call, std::string& error) {
-  switch (call.kind) {
-    case ScriptCall::Kind::kCommandCallback:
-      session.Command(call.id);
-      break;
-    case ScriptCall::Kind::kImageProcessing:
-      return ProcessBand(session, call, error);
-    case ScriptCall::Kind::kSetDevMode:
-      SetDevModeMembers(session.devmode(), call.devmode);
-      break;
-    case ScriptCall::Kind::kSetSetting:
-      if (call.keyword) {
-        session.helper().SetSetting(call.feature, *call.keyword);
-      } else {
-        session.helper().RemoveSetting(call.feature);
-      }
-      break;
-    case ScriptCall::Kind::kFailWrite:
-      session.helper().FailWrite(call.nth);
-      break;
-    case ScriptCall::Kind::kFailSettings:
-      session.helper().FailSettings(call.on);
-      break;
-    case ScriptCall::Kind::kResetDevice:
-      session.DisableDevice();
-      if (SUCCEEDED(session.EnableDevice())) return true;
-      error = "the plug-in could not enable the new device";
-      return false;
+bool Replay(host::RenderSession& session, const ImageProcessingCall& call, std::string& error) {
+  IPPARAMS params{};
+  params.dwSize = sizeof(IPPARAMS);
+  params.ptOffset = call.offset;
+  params.bBanding = TRUE;
+  params.bBlankBand = call.blank ? TRUE : FALSE;
+  // Read for this call only, so one band at a time is in memory; the
+  // plug-in may change the band and its header in place, so each call gets
+  // fresh ones.
+  std::vector<uint8_t> bits;
+  if (!LoadBandData(call, bits, error)) return false;
+  BITMAPINFOHEADER header = call.header;
+  session.Band(call.callback, header, bits.data(), params);
+  return true;
+}
+
+bool Replay(host::RenderSession& session, const SetDevModeCall& call, std::string&) {
+  call.devmode.ApplyTo(session.devmode());
+  return true;
+}
+
+bool Replay(host::RenderSession& session, const SetSettingCall& call, std::string&) {
+  if (call.keyword) {
+    session.helper().SetSetting(call.feature, *call.keyword);
+  } else {
+    session.helper().RemoveSetting(call.feature);
   }
   return true;
+}
+
+bool Replay(host::RenderSession& session, const FailWriteCall& call, std::string&) {
+  session.helper().FailWrite(call.nth);
+  return true;
+}
+
+bool Replay(host::RenderSession& session, const FailSettingsCall& call, std::string&) {
+  session.helper().FailSettings(call.on);
+  return true;
+}
+
+bool Replay(host::RenderSession& session, const ResetDeviceCall&, std::string& error) {
+  session.DisableDevice();
+  if (SUCCEEDED(session.EnableDevice())) return true;
+  error = "the plug-in could not enable the new device";
+  return false;
 }
 
 // The files the replay reads, which no output may name.
@@ -90,7 +79,8 @@ std::vector<std::string> ReplayInputs(const ReplayOptions& options, const Replay
                                       const std::string& plugin) {
   std::vector<std::string> inputs = {options.script, plugin};
   for (const ScriptCall& call : script.calls) {
-    if (!call.dataFile.empty()) inputs.push_back(call.dataFile);
+    const auto* band = std::get_if<ImageProcessingCall>(&call);
+    if (band != nullptr && !band->dataFile.empty()) inputs.push_back(band->dataFile);
   }
   return inputs;
 }
@@ -184,8 +174,9 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
   if (FAILED(session.EnableDevice()))
     return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
   for (size_t i = 0; i < script.calls.size(); ++i) {
-    if (!Replay(session, script.calls[i], error)) {
-      return Failure(err, "calls[" + std::to_string(i) + "] (" + CallName(script.calls[i].kind) + "): " + error);
+    const ScriptCall& call = script.calls[i];
+    if (!std::visit([&](const auto& fields) { return Replay(session, fields, error); }, call)) {
+      return Failure(err, "calls[" + std::to_string(i) + "] (" + CallName(call) + "): " + error);
     }
   }
   session.DisableDevice();
