@@ -12,7 +12,6 @@
 #include "kavhost/page_source.h"
 #include "kavhost/render_start.h"
 #include "support/arguments.h"
-#include "support/files.h"
 #include "support/output_file.h"
 
 namespace kav::tools {
@@ -85,18 +84,11 @@ bool PrintBands(host::RenderSession& session, const PageSource& page, const Prin
   return true;
 }
 
-// The records and bytes that reached the job, read back from the finished
-// file before it takes its name.
-bool SummarizeJob(const OutputFile& job, JobSummary& summary, std::string& error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(job.temporaryPath(), bytes, error)) return false;
-  const JobReading reading = ReadJob(bytes.data(), bytes.size());
-  if (!reading.ok) {
-    error = "the plug-in wrote a job that does not read back: " + reading.error;
-    return false;
-  }
-  summary = Summarize(reading.items);
-  return true;
+// The last check of the job read as it was spooled.
+bool CheckJobReads(JobStreamReader& reading, std::string& error) {
+  if (reading.Finish()) return true;
+  error = "the plug-in wrote a job that does not read back: " + reading.error();
+  return false;
 }
 
 }  // namespace
@@ -171,12 +163,19 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
   Image picture;
   if (!options.picture.empty() && !ReadImageFile(options.picture, picture, error)) return Failure(err, error);
   ApplyOsVersion(options.osVersion, "--os-version", err);
+  // The job's records are counted as the plug-in spools them, so what is
+  // reported is what reached the output, whatever the output is.
+  JobSummary summary;
+  JobStreamReader reading([&summary](const JobItem& item) { summary.Add(item); });
   host::RenderSession session;
   if (!session.Open(plugin, error)) return Failure(err, error);
   SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
   JobSink job;
   if (!job.file.Open(options.output, error)) return Failure(err, error);
   session.helper().SetSink(&job);
+  session.helper().SetWriteObserver([&reading](const uint8_t* bytes, DWORD size, bool accepted) {
+    if (accepted) reading.Feed(bytes, size);
+  });
   if (FAILED(session.EnableDevice())) {
     return Failure(err, "the plug-in could not enable the device (EnablePDEV failed)");
   }
@@ -189,10 +188,7 @@ int RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) 
   const bool printed = PrintBands(session, *page, options, job, counts, err, error);
   for (uint32_t id : PageEndCommands()) session.Command(id);
   session.DisableDevice();
-  JobSummary summary;
-  if (!printed || !job.file.Finish(error) || !SummarizeJob(job.file, summary, error) || !job.file.Place(error)) {
-    return Failure(err, error);
-  }
+  if (!printed || !CheckJobReads(reading, error) || !job.file.Commit(error)) return Failure(err, error);
   out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
       << "; " << job.bytes << " bytes -> " << options.output << "\n";
   return kExitOk;
