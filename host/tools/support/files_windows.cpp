@@ -14,6 +14,18 @@ namespace {
 
 std::wstring WideName(const std::string& path) { return std::filesystem::path(path).wstring(); }
 
+// A stream that owns `handle`; the handle is closed when none can be made.
+std::FILE* WriteStreamOf(HANDLE handle) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
@@ -38,20 +50,24 @@ std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& t
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    std::FILE* file = WriteStreamOf(handle);
     if (file == nullptr) {
-      if (fd >= 0) {
-        _close(fd);
-      } else {
-        CloseHandle(handle);
-      }
       DeleteFileW(WideName(name).c_str());
       return nullptr;
     }
     temporary = name;
     return file;
   }
+  return nullptr;
+}
+
+std::FILE* OpenDeviceForWriting(const std::string& path) {
+  const HANDLE handle = CreateFileW(WideName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const DWORD type = GetFileType(handle);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return WriteStreamOf(handle);
+  CloseHandle(handle);
   return nullptr;
 }
 

@@ -1,6 +1,9 @@
 #include "support/output_file.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
+#include <system_error>
 
 #include "support/files.h"
 
@@ -9,29 +12,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a path leads to: a link is followed, so the link stays and its
-// target gets the new bytes. Empty with `error` for a destination that must
-// not be replaced.
-std::string DestinationOf(const std::string& path, std::string& error) {
+// Where an output's bytes go.
+struct Destination {
+  std::string path;     // the file that gets the bytes, through any link
+  bool direct = false;  // a character device or FIFO, written as it is
+};
+
+// A regular file, or none yet, is replaced; a link is followed, so the link
+// stays and its target gets the new bytes. A character device or a FIFO
+// (/dev/null, a pipe) is written as it is. Empty with `error` for anything
+// else.
+std::optional<Destination> DestinationOf(const std::string& path, std::string& error) {
   std::error_code failure;
-  std::string destination = path;
-  if (fs::is_symlink(fs::symlink_status(path, failure))) {
-    destination = fs::weakly_canonical(path, failure).string();
-    if (failure) {
-      error = "cannot write " + path + " (a link that cannot be followed)";
-      return "";
-    }
-  }
-  const fs::file_status status = fs::status(destination, failure);
+  const fs::file_status status = fs::status(path, failure);
   if (fs::is_directory(status)) {
     error = "cannot write " + path + ": it is a folder";
-    return "";
+    return {};
   }
+  if (fs::is_character_file(status) || fs::is_fifo(status)) return Destination{path, true};
   if (fs::exists(status) && !fs::is_regular_file(status)) {
-    error = "cannot write " + path + ": it is not a regular file (a device or a FIFO), which the tools leave alone";
-    return "";
+    error = "cannot write " + path +
+            ": it is neither a regular file nor a character device or FIFO (a socket or a block device), which the "
+            "tools leave alone";
+    return {};
   }
-  return destination;
+  if (!fs::is_symlink(fs::symlink_status(path, failure))) return Destination{path, false};
+  const fs::path target = fs::weakly_canonical(path, failure);
+  if (!failure) return Destination{target.string(), false};
+  error = "cannot write " + path + " (a link that cannot be followed)";
+  return {};
+}
+
+// Why the last file call failed, as ": reason", or nothing when it does not say.
+std::string LastFailure() {
+  const int code = errno;
+  return code == 0 ? "" : ": " + std::generic_category().message(code);
 }
 
 // Two paths that are one file, or would be once made.
@@ -62,8 +77,17 @@ bool OutputFile::Open(const std::string& path, std::string& error) {
   Discard();
   path_ = path;
   failed_ = false;
-  destination_ = DestinationOf(path, error);
-  if (destination_.empty()) return false;
+  failure_.clear();
+  const std::optional<Destination> destination = DestinationOf(path, error);
+  if (!destination) return false;
+  destination_ = destination->path;
+  direct_ = destination->direct;
+  if (direct_) {
+    errno = 0;
+    file_ = OpenDeviceForWriting(destination_);
+    if (file_ == nullptr) error = "cannot write " + path + LastFailure();
+    return file_ != nullptr;
+  }
   file_ = CreateTemporaryFileFor(destination_, temporary_);
   if (file_ == nullptr) {
     error = "cannot write " + path + " (no new file can be made in " + FolderOf(destination_) + ")";
@@ -72,27 +96,36 @@ bool OutputFile::Open(const std::string& path, std::string& error) {
   return true;
 }
 
+void OutputFile::Fail() {
+  if (!failed_) failure_ = LastFailure();
+  failed_ = true;
+}
+
 bool OutputFile::Write(const void* data, size_t size) {
   if (file_ == nullptr || failed_) return false;
-  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  errno = 0;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) Fail();
   return !failed_;
 }
 
 bool OutputFile::Finish(std::string& error) {
   if (file_ != nullptr) {
-    const bool written = !failed_ && std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
+    errno = 0;
+    if (!failed_ && std::fflush(file_) != 0) Fail();
+    errno = 0;
+    if (std::fclose(file_) != 0) Fail();
     file_ = nullptr;
-    failed_ = !written || !closed;
   }
-  if (!failed_ && !temporary_.empty()) return true;
+  if (!failed_ && (direct_ || !temporary_.empty())) return true;
   Discard();
-  error = "cannot write " + path_;
+  error = "cannot write " + path_ + failure_;
   return false;
 }
 
 bool OutputFile::Place(std::string& error) {
-  if (!temporary_.empty() && file_ == nullptr && MoveIntoPlace(temporary_, destination_)) {
+  const bool finished = file_ == nullptr && !failed_;
+  if (finished && direct_) return true;  // its bytes are there already
+  if (finished && !temporary_.empty() && MoveIntoPlace(temporary_, destination_)) {
     temporary_.clear();
     return true;
   }
