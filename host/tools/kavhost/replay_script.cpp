@@ -198,11 +198,16 @@ bool ReadBandData(ObjectReader& reader, const std::string& folder, ImageProcessi
   return true;
 }
 
-bool ReadCallFields(ObjectReader& reader, const std::string&, CommandCallbackCall& call) {
-  std::optional<int64_t> id;
-  if (!reader.Integer("id", 0, UINT32_MAX, true, id)) return false;
-  call.id = static_cast<uint32_t>(*id);
+// A required whole number from `min` to the largest unsigned 32-bit one.
+bool ReadUnsigned(ObjectReader& reader, const std::string& name, int64_t min, uint32_t& out) {
+  std::optional<int64_t> value;
+  if (!reader.Integer(name, min, UINT32_MAX, true, value)) return false;
+  out = static_cast<uint32_t>(*value);
   return true;
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, CommandCallbackCall& call) {
+  return ReadUnsigned(reader, "id", 0, call.id);
 }
 
 bool ReadCallFields(ObjectReader& reader, const std::string& folder, ImageProcessingCall& call) {
@@ -262,10 +267,7 @@ bool ReadCallFields(ObjectReader& reader, const std::string&, SetSettingCall& ca
 }
 
 bool ReadCallFields(ObjectReader& reader, const std::string&, FailWriteCall& call) {
-  std::optional<int64_t> nth;
-  if (!reader.Integer("nth", 1, UINT32_MAX, true, nth)) return false;
-  call.nth = static_cast<uint32_t>(*nth);
-  return true;
+  return ReadUnsigned(reader, "nth", 1, call.nth);
 }
 
 bool ReadCallFields(ObjectReader& reader, const std::string&, FailSettingsCall& call) {
