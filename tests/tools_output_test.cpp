@@ -122,7 +122,7 @@ TEST_F(OutputTest, FoldersAndSocketsAreRefusedAndLeftAlone) {
   std::strcpy(address.sun_path, "socket");
   ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   ExpectFailure(Host({"print", "-o", "socket", "--paper", "40x30", "--dpi", "100"}), 1,
-                "kavhost: cannot write socket: it is neither a regular file nor a character device or FIFO");
+                "kavhost: cannot write socket: it is not a regular file, a character device or a FIFO");
   EXPECT_TRUE(fs::is_socket("socket"));
   close(listener);
   // Read, a FIFO or a device is refused before it is opened, so it cannot block.
@@ -132,6 +132,34 @@ TEST_F(OutputTest, FoldersAndSocketsAreRefusedAndLeftAlone) {
   EXPECT_TRUE(fs::is_fifo("pipe"));
 #endif
   EXPECT_FALSE(fs::exists("x.job"));
+}
+
+// The tool's report with the output's name left out.
+std::string Report(const ToolRun& run, const std::string& output) {
+  std::string text = run.out;
+  for (size_t at; (at = text.find(output)) != std::string::npos;) text.replace(at, output.size(), "OUTPUT");
+  return text;
+}
+
+std::vector<std::string> SmallPrint(const std::string& output) {
+  return {"print", "-o", output, "--mode", "gray", "--paper", "40x30", "--dpi", "200"};
+}
+
+#ifdef _WIN32
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
+
+TEST_F(OutputTest, TheNullDeviceIsWrittenAsItIsAndReportsTheSameJob) {
+  const ToolRun file = Host(SmallPrint("file.job"));
+  ASSERT_EQ(file.code, 0) << file.err;
+  EXPECT_EQ(file.out.find("image records: none"), std::string::npos) << file.out;
+  const ToolRun null = Host(SmallPrint(kNullDevice));
+  ASSERT_EQ(null.code, 0) << null.err;
+  EXPECT_EQ(Report(null, kNullDevice), Report(file, "file.job"));
+  ASSERT_EQ(Job({"inspect", "file.job", "-o", kNullDevice}).code, 0);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"file.job"}));
 }
 
 #ifndef _WIN32
@@ -168,47 +196,26 @@ class FifoReader {
   std::thread thread_;
 };
 
-// The tool's report with the output's name left out.
-std::string Report(const ToolRun& run, const std::string& output) {
-  std::string text = run.out;
-  for (size_t at; (at = text.find(output)) != std::string::npos;) text.replace(at, output.size(), "OUTPUT");
-  return text;
-}
-
-TEST_F(OutputTest, DevicesAndFifosAreWrittenAsTheyAre) {
-  const std::vector<std::string> page = {"--mode", "gray", "--paper", "40x30", "--dpi", "200"};
-  auto print = [&page](const std::string& output) {
-    std::vector<std::string> args = {"print", "-o", output};
-    args.insert(args.end(), page.begin(), page.end());
-    return Host(args);
-  };
-  const ToolRun file = print("file.job");
-  ASSERT_EQ(file.code, 0) << file.err;
-  const ToolRun null = print("/dev/null");
-  ASSERT_EQ(null.code, 0) << null.err;
-  EXPECT_EQ(Report(null, "/dev/null"), Report(file, "file.job"));
-  EXPECT_EQ(file.out.find("image records: none"), std::string::npos) << file.out;
-
+TEST_F(OutputTest, FifosAreWrittenAsTheyAre) {
+  ASSERT_EQ(Host(SmallPrint("file.job")).code, 0);
   ASSERT_EQ(mkfifo("job.pipe", 0600), 0);
   FifoReader job("job.pipe");
-  const ToolRun piped = print("job.pipe");
+  const ToolRun piped = Host(SmallPrint("job.pipe"));
   ASSERT_EQ(piped.code, 0) << piped.err;
   EXPECT_EQ(job.Take(), ReadText("file.job"));
-  EXPECT_EQ(Report(piped, "job.pipe"), Report(file, "file.job"));
 
-  // kavjob's outputs and replay's list of writes follow the same rule.
+  // kavjob's pages and replay's list of writes follow the same rule.
   ASSERT_EQ(mkfifo("page.pgm", 0600), 0);
   ASSERT_EQ(Job({"decode", "file.job", "-o", "file.pgm"}).code, 0);
   FifoReader picture("page.pgm");
   ASSERT_EQ(Job({"decode", "file.job", "-o", "page.pgm"}).code, 0);
   EXPECT_EQ(picture.Take(), ReadText("file.pgm"));
-  ASSERT_EQ(Job({"inspect", "file.job", "-o", "/dev/null"}).code, 0);
   WriteText("script.json", SmallScript());
   FifoReader writes("job.pipe");
   ASSERT_EQ(Host({"replay", "script.json", "-o", "/dev/null", "--writes", "job.pipe"}).code, 0);
   EXPECT_EQ(writes.Take(), "4 46424544\n2 4542\n");
 
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_fifo("job.pipe"));
   EXPECT_EQ(Names(), (std::vector<std::string>{"file.job", "file.pgm", "job.pipe", "page.pgm", "script.json"}));
 }
 

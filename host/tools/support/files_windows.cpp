@@ -26,12 +26,17 @@ std::FILE* WriteStreamOf(HANDLE handle) {
   return file;
 }
 
+// A handle for asking what `path` is. Backup semantics open folders too; no
+// access is asked, so no sharing is denied.
+HANDLE OpenToAsk(const std::string& path) {
+  return CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  // Backup semantics open folders too; no access is asked, so no sharing is denied.
-  const HANDLE handle = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = OpenToAsk(path);
   if (handle == INVALID_HANDLE_VALUE) return {};
   BY_HANDLE_FILE_INFORMATION info{};
   const BOOL known = GetFileInformationByHandle(handle, &info);
@@ -61,12 +66,22 @@ std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& t
   return nullptr;
 }
 
+// The standard library sees no file at NUL; the system answers what it is.
+// Named pipes are left out: opening one to ask would take one of its
+// server's instances.
+bool IsDeviceOrFifo(const std::string& path) {
+  const HANDLE handle = OpenToAsk(path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool device = GetFileType(handle) == FILE_TYPE_CHAR;
+  CloseHandle(handle);
+  return device;
+}
+
 std::FILE* OpenDeviceForWriting(const std::string& path) {
   const HANDLE handle = CreateFileW(WideName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  const DWORD type = GetFileType(handle);
-  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return WriteStreamOf(handle);
+  if (GetFileType(handle) == FILE_TYPE_CHAR) return WriteStreamOf(handle);
   CloseHandle(handle);
   return nullptr;
 }

@@ -29,11 +29,10 @@ std::optional<Destination> DestinationOf(const std::string& path, std::string& e
     error = "cannot write " + path + ": it is a folder";
     return {};
   }
-  if (fs::is_character_file(status) || fs::is_fifo(status)) return Destination{path, true};
+  if (IsDeviceOrFifo(path)) return Destination{path, true};
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     error = "cannot write " + path +
-            ": it is neither a regular file nor a character device or FIFO (a socket or a block device), which the "
-            "tools leave alone";
+            ": it is not a regular file, a character device or a FIFO, which the tools leave alone";
     return {};
   }
   if (!fs::is_symlink(fs::symlink_status(path, failure))) return Destination{path, false};
