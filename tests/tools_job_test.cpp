@@ -232,9 +232,15 @@ TEST(JobReaderTest, ReadingInPiecesAnswersAsReadingWhole) {
     }
   }
   // A fault in the middle stops the reading there, also when more follows.
-  const Bytes broken = Join({Hex("4542 2B"), Hex("99"), job});
-  EXPECT_EQ(ReadingText(ReadInPieces(broken, {2, 4})), ReadingText(Read(broken)));
-  EXPECT_EQ(ReadInPieces(broken, {2, 4}).items.size(), 2u);
+  for (const Bytes& fault : {Hex("99"), Hex("4563 01 99"), Hex("4162"), Hex("4370")}) {
+    const Bytes broken = Join({Hex("4542 2B"), fault, job});
+    std::vector<size_t> everyByte;
+    for (size_t cut = 1; cut < broken.size(); ++cut) everyByte.push_back(cut);
+    const JobReading whole = Read(broken);
+    ASSERT_FALSE(whole.ok);
+    EXPECT_EQ(ReadingText(ReadInPieces(broken, {2, 4})), ReadingText(whole));
+    EXPECT_EQ(ReadingText(ReadInPieces(broken, everyByte)), ReadingText(whole));
+  }
 }
 
 // A record's data is passed over as it comes, also when a write that

@@ -88,6 +88,7 @@ class Reader {
   const JobItem& openItem() const { return openItem_; }
 
  private:
+  // `offset` counts from the start of the piece.
   bool Fail(size_t offset, const std::string& message) {
     errorOffset_ = base_ + offset;
     error_ = "byte " + std::to_string(errorOffset_) + ": " + message;
@@ -170,13 +171,14 @@ class Reader {
   }
 
   bool ReadEc(JobItem& item) {
-    if (!Need(4, at_, "Ec command")) return false;
+    const size_t start = at_;
+    if (!Need(4, start, "Ec command")) return false;
     item.kind = ItemKind::kEc;
     at_ += 2;
     item.colour = U8();
     item.code = U8();
     if (IdsSending(language::kEcCommands, item.code).empty())
-      return Fail(item.offset, "Ec command with the unknown code " + Hex2(item.code));
+      return Fail(start, "Ec command with the unknown code " + Hex2(item.code));
     return true;
   }
 
@@ -308,8 +310,8 @@ bool JobStreamReader::Feed(const uint8_t* data, size_t size) {
       offset_ += used;
       if (dataLeft_ == 0) onItem_(openItem_);
     } else if (head_.empty()) {
-      used = ReadPiece(data, size, true);
-      head_.assign(data + used, data + size);  // the start of an item a later piece completes
+      const size_t read = ReadPiece(data, size, true);
+      head_.assign(data + read, data + size);  // the start of an item a later piece completes
       used = size;
     } else {
       // The item begun in an earlier piece, completed from this one; an
