@@ -1,5 +1,6 @@
 // kavjob's reading of a job over arbitrary bytes: the command and record
 // reader, the listing, and the pages rebuilt from what it read.
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -12,6 +13,27 @@ namespace {
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+// Read as it is spooled, in pieces whose lengths the bytes themselves choose,
+// the job gives the items and the fault that reading it whole gives.
+void CheckReadingInPieces(const uint8_t* data, size_t size, const kav::tools::JobReading& whole) {
+  size_t count = 0;
+  kav::tools::JobStreamReader stream([&](const kav::tools::JobItem& item) {
+    Check(count < whole.items.size());
+    Check(item.offset == whole.items[count].offset && item.length == whole.items[count].length);
+    Check(item.kind == whole.items[count].kind);
+    ++count;
+  });
+  for (size_t at = 0; at < size;) {
+    const size_t piece = std::min<size_t>(size - at, 1 + data[at] % 61);
+    stream.Feed(data + at, piece);
+    at += piece;
+  }
+  const kav::tools::Status read = stream.Finish();
+  Check(read.ok() == whole.status.ok());
+  Check(read.ok() || read.error() == whole.status.error());
+  Check(count == whole.items.size());
 }
 
 // Pages and records larger than this are not drawn here, to keep each run small.
@@ -28,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     next += item.length;
   }
   Check(reading.status.ok() ? next == size : reading.errorOffset >= next && reading.errorOffset < size);
+  CheckReadingInPieces(data, size, reading);
   std::ostringstream listing;
   kav::tools::PrintInspection(reading, listing);
   Check(!listing.str().empty());

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "kavhost/replay_script.h"
 #include "support/json.h"
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     Check(json.ok());
     for (const auto& call : script->calls) {
-      if (call.kind == kav::tools::ScriptCall::Kind::kImageProcessing) Check(call.data.size() == call.sizeImage);
+      const auto* band = std::get_if<kav::tools::ImageProcessingCall>(&call);
+      Check(band == nullptr || band->data.size() == band->header.biSizeImage);
     }
   }
   return 0;

@@ -176,6 +176,93 @@ TEST(JobReaderTest, BrokenJobsNameTheOffset) {
   EXPECT_EQ(Read(Hex("4542 2B 99")).errorOffset, 3u);
 }
 
+// A reading of `job` fed to the stream reader in pieces that end at `cuts`.
+JobReading ReadInPieces(const Bytes& job, std::vector<size_t> cuts) {
+  JobReading reading;
+  JobStreamReader stream([&reading](const JobItem& item) { reading.items.push_back(item); });
+  cuts.push_back(job.size());
+  size_t at = 0;
+  for (size_t cut : cuts) {
+    stream.Feed(job.data() + at, cut - at);
+    at = cut;
+  }
+  reading.status = stream.Finish();
+  return reading;
+}
+
+// Everything a reading says of its items, for comparing two readings.
+std::string ReadingText(const JobReading& reading) {
+  std::string text = reading.status.ok() ? "ok\n" : reading.status.error() + "\n";
+  for (const JobItem& item : reading.items) {
+    text += DescribeItem(item) + " length " + std::to_string(item.length);
+    if (item.kind == ItemKind::kRecord) {
+      text +=
+          " table at " + std::to_string(item.record.tableOffset) + " data at " + std::to_string(item.record.dataOffset);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+// Read as it is spooled, a job gives the items, the fault and its offset
+// that reading it whole gives, wherever the writes cut it: every prefix of
+// a job of every command form and record layout, in one piece, byte by
+// byte, and cut in two at every offset.
+TEST(JobReaderTest, ReadingInPiecesAnswersAsReadingWhole) {
+  Bytes tabled = {0x43, 0x71};
+  for (int i = 0; i < 8; ++i) PutFloat(tabled, 1);
+  tabled.insert(tabled.end(), {0x00, 0x02, 0x00, 0x01, 2, 9, 0, 0, 0, 7});  // 2 x 1, extension
+  tabled.insert(tabled.end(), {2, 8, 7, 0x00, 0x02, 0x00, 0x03, 0xAA, 0xBB, 0xCC, 1, 8, 1});
+  PutU32(tabled, 2);
+  tabled.insert(tabled.end(), {0x10, 0x20});
+  const Bytes job = Join({Hex("46424544 4563 02 14"), kA4Paper, Hex("2B 45 4563 2B"), kPlacement600,
+                          RecordBytes({0, 0, 4, 2, 3, 8, 1, Hex("0102030405060708")}), tabled,
+                          RecordBytes({0, 2, 4, 1, 3, 8, 1, Bytes()}), Hex("4542 45")});
+  ASSERT_TRUE(Read(job).status.ok()) << Read(job).status.error();
+  for (size_t length = 0; length <= job.size(); ++length) {
+    const Bytes prefix(job.begin(), job.begin() + static_cast<std::ptrdiff_t>(length));
+    const std::string whole = ReadingText(Read(prefix));
+    ASSERT_EQ(ReadingText(ReadInPieces(prefix, {})), whole) << "prefix " << length;
+    std::vector<size_t> everyByte;
+    for (size_t cut = 1; cut < length; ++cut) everyByte.push_back(cut);
+    ASSERT_EQ(ReadingText(ReadInPieces(prefix, everyByte)), whole) << "prefix " << length << " byte by byte";
+    for (size_t cut = 1; cut < length; ++cut) {
+      ASSERT_EQ(ReadingText(ReadInPieces(prefix, {cut})), whole) << "prefix " << length << " cut at " << cut;
+    }
+  }
+  // A fault in the middle stops the reading there, also when more follows.
+  for (const Bytes& fault : {Hex("99"), Hex("4563 01 99"), Hex("4162"), Hex("4370")}) {
+    const Bytes broken = Join({Hex("4542 2B"), fault, job});
+    std::vector<size_t> everyByte;
+    for (size_t cut = 1; cut < broken.size(); ++cut) everyByte.push_back(cut);
+    const JobReading whole = Read(broken);
+    ASSERT_FALSE(whole.status.ok());
+    EXPECT_EQ(ReadingText(ReadInPieces(broken, {2, 4})), ReadingText(whole));
+    EXPECT_EQ(ReadingText(ReadInPieces(broken, everyByte)), ReadingText(whole));
+  }
+}
+
+// A record's data is passed over as it comes, also when a write that
+// completes a record's header brings megabytes of its data with it.
+TEST(JobReaderTest, ReadingInPiecesPassesOverLargeRecordData) {
+  const uint32_t dataBytes = 3u << 20;
+  Bytes job = RecordBytes({0, 0, 4096, 768, 3, 8, 1, Bytes()});
+  job.resize(job.size() - 4);
+  PutU32(job, dataBytes);
+  job.resize(job.size() + dataBytes, 0x45);  // the letter E: no data byte may read as a command
+  const Bytes end = Hex("4542");
+  job.insert(job.end(), end.begin(), end.end());
+  const JobReading reading = ReadInPieces(job, {10, 10 + (2u << 20)});
+  ASSERT_TRUE(reading.status.ok()) << reading.status.error();
+  ASSERT_EQ(reading.items.size(), 2u);
+  EXPECT_EQ(reading.items[0].record.dataLength, dataBytes);
+  EXPECT_EQ(reading.items[1].kind, ItemKind::kEndPage);
+  EXPECT_EQ(reading.items[1].offset, job.size() - 2);
+  const JobReading cut = ReadInPieces(Bytes(job.begin(), job.end() - 3), {10, 10 + (2u << 20)});
+  EXPECT_EQ(cut.status.error(),
+            "byte 0: image record data cut short: 3145728 bytes declared, the job ends after 3145727");
+}
+
 TEST(JobReaderTest, SummaryCountsCommandsRecordsAndPages) {
   const Bytes job =
       Join({kA4Paper, RecordBytes({0, 0, 4, 1, 3, 8, 1, Bytes(4)}), RecordBytes({0, 1, 4, 1, 3, 8, 1, Bytes(4)}),

@@ -8,7 +8,14 @@
 #include <sstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
 #endif
 
 #include "job/kavjob_command.h"
@@ -99,25 +106,132 @@ TEST_F(OutputTest, AFailedCommandLeavesTheFileThatWasThereAndNoTemporaryFile) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "kept.job", "kept.png", "script.json", "two.job"}));
 }
 
-TEST_F(OutputTest, FoldersDevicesAndFifosAreRefusedAndLeftAlone) {
+TEST_F(OutputTest, FoldersAndSocketsAreRefusedAndLeftAlone) {
   fs::create_directory("folder");
   ExpectFailure(Host({"print", "-o", "folder", "--paper", "40x30", "--dpi", "100"}), 1,
                 "kavhost: cannot write folder: it is a folder");
+  WriteText("page.job", "FBEDEB");
+  ExpectFailure(Job({"inspect", "page.job", "-o", "folder"}), 1, "kavjob: cannot write folder: it is a folder");
   EXPECT_TRUE(fs::is_directory("folder"));
 #ifndef _WIN32
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "socket");
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ExpectFailure(Host({"print", "-o", "socket", "--paper", "40x30", "--dpi", "100"}), 1,
+                "kavhost: cannot write socket: it is not a regular file, a character device or a FIFO");
+  EXPECT_TRUE(fs::is_socket("socket"));
+  close(listener);
+  // Read, a FIFO or a device is refused before it is opened, so it cannot block.
   ASSERT_EQ(mkfifo("pipe", 0600), 0);
-  ExpectFailure(Host({"print", "-o", "pipe", "--paper", "40x30", "--dpi", "100"}), 1,
-                "kavhost: cannot write pipe: it is not a regular file");
-  // Read as a picture, a FIFO is refused before it is opened, so it cannot block.
   ExpectFailure(Host({"print", "pipe", "-o", "x.job"}), 1, "kavhost: cannot read pipe (not a regular file)");
-  EXPECT_TRUE(fs::is_fifo("pipe"));
   ExpectFailure(Job({"inspect", "/dev/null"}), 1, "kavjob: cannot read /dev/null (not a regular file)");
-  ExpectFailure(Host({"print", "-o", "/dev/null", "--paper", "40x30", "--dpi", "100"}), 1,
-                "kavhost: cannot write /dev/null: it is not a regular file");
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_fifo("pipe"));
 #endif
   EXPECT_FALSE(fs::exists("x.job"));
 }
+
+// The tool's report with the output's name left out.
+std::string Report(const ToolRun& run, const std::string& output) {
+  std::string text = run.out;
+  for (size_t at; (at = text.find(output)) != std::string::npos;) text.replace(at, output.size(), "OUTPUT");
+  return text;
+}
+
+std::vector<std::string> SmallPrint(const std::string& output) {
+  return {"print", "-o", output, "--mode", "gray", "--paper", "40x30", "--dpi", "200"};
+}
+
+#ifdef _WIN32
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
+
+TEST_F(OutputTest, TheNullDeviceIsWrittenAsItIsAndReportsTheSameJob) {
+  const ToolRun file = Host(SmallPrint("file.job"));
+  ASSERT_EQ(file.code, 0) << file.err;
+  EXPECT_EQ(file.out.find("image records: none"), std::string::npos) << file.out;
+  const ToolRun null = Host(SmallPrint(kNullDevice));
+  ASSERT_EQ(null.code, 0) << null.err;
+  EXPECT_EQ(Report(null, kNullDevice), Report(file, "file.job"));
+  ASSERT_EQ(Job({"inspect", "file.job", "-o", kNullDevice}).code, 0);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"file.job"}));
+}
+
+#ifndef _WIN32
+// Reads in a thread of its own all that a FIFO receives, from its writer's
+// open to its writer's close.
+class FifoReader {
+ public:
+  explicit FifoReader(const std::string& path) : path_(path), thread_([this] { Read(); }) {}
+  FifoReader(const FifoReader&) = delete;
+  FifoReader& operator=(const FifoReader&) = delete;
+  ~FifoReader() { Take(); }
+
+  // What came; a writer that never came is stood in for, so the thread ends.
+  std::string Take() {
+    if (thread_.joinable()) {
+      const int writer = open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) close(writer);
+      thread_.join();
+    }
+    return bytes_;
+  }
+
+ private:
+  void Read() {
+    const int fd = open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    char buffer[65536];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) bytes_.append(buffer, static_cast<size_t>(got));
+    close(fd);
+  }
+
+  std::string path_;
+  std::string bytes_;
+  std::thread thread_;
+};
+
+TEST_F(OutputTest, FifosAreWrittenAsTheyAre) {
+  ASSERT_EQ(Host(SmallPrint("file.job")).code, 0);
+  ASSERT_EQ(mkfifo("job.pipe", 0600), 0);
+  FifoReader job("job.pipe");
+  const ToolRun piped = Host(SmallPrint("job.pipe"));
+  ASSERT_EQ(piped.code, 0) << piped.err;
+  EXPECT_EQ(job.Take(), ReadText("file.job"));
+
+  // kavjob's pages and replay's list of writes follow the same rule.
+  ASSERT_EQ(mkfifo("page.pgm", 0600), 0);
+  ASSERT_EQ(Job({"decode", "file.job", "-o", "file.pgm"}).code, 0);
+  FifoReader picture("page.pgm");
+  ASSERT_EQ(Job({"decode", "file.job", "-o", "page.pgm"}).code, 0);
+  EXPECT_EQ(picture.Take(), ReadText("file.pgm"));
+  WriteText("script.json", SmallScript());
+  FifoReader writes("job.pipe");
+  ASSERT_EQ(Host({"replay", "script.json", "-o", "/dev/null", "--writes", "job.pipe"}).code, 0);
+  EXPECT_EQ(writes.Take(), "4 46424544\n2 4542\n");
+
+  EXPECT_TRUE(fs::is_fifo("job.pipe"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"file.job", "file.pgm", "job.pipe", "page.pgm", "script.json"}));
+}
+
+TEST_F(OutputTest, AFullDeviceFailsWithItsReasonAndIsLeftAlone) {
+  if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  ExpectFailure(Host({"print", "-o", "/dev/full", "--paper", "40x30", "--dpi", "100"}), 1,
+                "kavhost: cannot write /dev/full: No space left on device");
+  WriteText("script.json", SmallScript());
+  ExpectFailure(Host({"replay", "script.json", "-o", "/dev/full"}), 1,
+                "kavhost: cannot write /dev/full: No space left on device");
+  WriteText("page.job", "FBEDEB");
+  ExpectFailure(Job({"inspect", "page.job", "-o", "/dev/full"}), 1,
+                "kavjob: cannot write /dev/full: No space left on device");
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"page.job", "script.json"}));
+}
+#endif
 
 TEST_F(OutputTest, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
   WriteText("picture.pgm", "P2 2 1 255\n0 255\n");

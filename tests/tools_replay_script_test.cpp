@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <variant>
 
 #include "kavhost/replay_command.h"
 #include "kavhost/replay_script.h"
@@ -55,26 +56,75 @@ TEST(ReplayScriptTest, ReadsTheDeviceAndEveryCall) {
     ]
   })");
   EXPECT_EQ(script.osVersion, std::make_pair(6u, 1u));
-  EXPECT_EQ(script.devmode.values.at("dmPrintQuality"), 600);
+  DEVMODEW devmode{};
+  script.devmode.ApplyTo(devmode);
+  EXPECT_EQ(devmode.dmColor, 2);
+  EXPECT_EQ(devmode.dmPaperWidth, 2100);
+  EXPECT_EQ(devmode.dmPaperLength, 2970);
+  EXPECT_EQ(devmode.dmPrintQuality, 600);
+  EXPECT_EQ(devmode.dmYResolution, 0);  // not given: left as it was
   EXPECT_EQ(script.physOffset, std::make_pair(100, -118));
   EXPECT_EQ(script.settings.at("Orientation"), "PORTRAIT");
   ASSERT_EQ(script.calls.size(), 9u);
-  EXPECT_EQ(script.calls[0].id, 250u);
-  const ScriptCall& band = script.calls[1];
-  EXPECT_EQ(band.kind, ScriptCall::Kind::kImageProcessing);
-  EXPECT_EQ(band.id, 3u);
-  EXPECT_EQ(band.sizeImage, 8u);  // rows of 4 bytes by default
-  EXPECT_EQ(band.offsetY, 600);
+  EXPECT_EQ(std::get<CommandCallbackCall>(script.calls[0]).id, 250u);
+  const auto& band = std::get<ImageProcessingCall>(script.calls[1]);
+  EXPECT_EQ(band.callback, 3u);
+  EXPECT_EQ(band.header.biSize, sizeof(BITMAPINFOHEADER));
+  EXPECT_EQ(band.header.biWidth, 9);
+  EXPECT_EQ(band.header.biHeight, 2);
+  EXPECT_EQ(band.header.biBitCount, 1);
+  EXPECT_EQ(band.header.biSizeImage, 8u);  // rows of 4 bytes by default
+  EXPECT_EQ(band.offset.x, 0);
+  EXPECT_EQ(band.offset.y, 600);
   EXPECT_TRUE(band.blank);
   EXPECT_EQ(band.data, (std::vector<uint8_t>{0, 0xFF, 0, 0, 1, 2, 3, 4}));
-  EXPECT_EQ(script.calls[2].sizeImage, 3u);
-  EXPECT_FALSE(script.calls[2].blank);
-  EXPECT_EQ(script.calls[3].devmode.values.at("dmYResolution"), -3);
-  EXPECT_EQ(script.calls[4].keyword, "TRUE");
-  EXPECT_FALSE(script.calls[5].keyword);
-  EXPECT_EQ(script.calls[6].nth, 3u);
-  EXPECT_TRUE(script.calls[7].on);
-  EXPECT_EQ(script.calls[8].kind, ScriptCall::Kind::kResetDevice);
+  const auto& colour = std::get<ImageProcessingCall>(script.calls[2]);
+  EXPECT_EQ(colour.header.biSizeImage, 3u);
+  EXPECT_FALSE(colour.blank);
+  DEVMODEW changed{};
+  changed.dmColor = 2;
+  changed.dmPrintQuality = 300;
+  std::get<SetDevModeCall>(script.calls[3]).devmode.ApplyTo(changed);
+  EXPECT_EQ(changed.dmColor, 1);
+  EXPECT_EQ(changed.dmYResolution, -3);
+  EXPECT_EQ(changed.dmPrintQuality, 300);
+  EXPECT_EQ(std::get<SetSettingCall>(script.calls[4]).keyword, "TRUE");
+  EXPECT_FALSE(std::get<SetSettingCall>(script.calls[5]).keyword);
+  EXPECT_EQ(std::get<FailWriteCall>(script.calls[6]).nth, 3u);
+  EXPECT_TRUE(std::get<FailSettingsCall>(script.calls[7]).on);
+  EXPECT_TRUE(std::holds_alternative<ResetDeviceCall>(script.calls[8]));
+  EXPECT_STREQ(CallName(script.calls[8]), "ResetDevice");
+}
+
+// Each device-mode member a script names reaches its own field of the
+// public device mode, and no other.
+TEST(ReplayScriptTest, EveryDeviceModeMemberReachesItsField) {
+  struct Member {
+    const char* name;
+    short (*get)(const DEVMODEW& devmode);
+  } const members[] = {
+      {"dmColor", [](const DEVMODEW& d) { return d.dmColor; }},
+      {"dmPaperWidth", [](const DEVMODEW& d) { return d.dmPaperWidth; }},
+      {"dmPaperLength", [](const DEVMODEW& d) { return d.dmPaperLength; }},
+      {"dmPrintQuality", [](const DEVMODEW& d) { return d.dmPrintQuality; }},
+      {"dmYResolution", [](const DEVMODEW& d) { return d.dmYResolution; }},
+      {"dmOrientation", [](const DEVMODEW& d) { return d.dmOrientation; }},
+      {"dmPaperSize", [](const DEVMODEW& d) { return d.dmPaperSize; }},
+  };
+  for (const Member& member : members) {
+    const std::string value = std::string("\"") + member.name + "\": -32768";
+    const ReplayScript script =
+        Parse(R"({"devmode": {)" + value + R"(}, "calls": [{"call": "SetDevMode", )" + value + "}]}");
+    DEVMODEW atStart{};
+    script.devmode.ApplyTo(atStart);
+    DEVMODEW byCall{};
+    std::get<SetDevModeCall>(script.calls[0]).devmode.ApplyTo(byCall);
+    for (const Member& other : members) {
+      const short expected = &other == &member ? -32768 : 0;
+      EXPECT_EQ(other.get(atStart), expected) << member.name << " at the start, read as " << other.name;
+      EXPECT_EQ(other.get(byCall), expected) << member.name << " by SetDevMode, read as " << other.name;
+    }
+  }
 }
 
 std::string DataFileCall(const std::string& name) {
@@ -82,17 +132,20 @@ std::string DataFileCall(const std::string& name) {
               name + "\"}");
 }
 
+const ImageProcessingCall& BandOf(const ReplayScript& script) { return std::get<ImageProcessingCall>(script.calls[1]); }
+
 TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScriptAndReadWhenTheCallIsMade) {
   const std::string name = "replay_script_test_band.bin";
   WriteBytes(name, "\x01\x02\x03\x04");
   const ReplayScript script = Parse(DataFileCall(name));
-  EXPECT_TRUE(script.calls[1].data.empty());  // not read yet
-  const Result<std::vector<uint8_t>> band = LoadBandData(script.calls[1]);
+  const ImageProcessingCall& call = BandOf(script);
+  EXPECT_TRUE(call.data.empty());  // not read yet
+  const Result<std::vector<uint8_t>> band = LoadBandData(call);
   ASSERT_TRUE(band.ok()) << band.error();
   EXPECT_EQ(*band, (std::vector<uint8_t>{1, 2, 3, 4}));
   // A file that changed after the script was read is caught when the call is made.
   WriteBytes(name, "\x01\x02");
-  const Result<std::vector<uint8_t>> changed = LoadBandData(script.calls[1]);
+  const Result<std::vector<uint8_t>> changed = LoadBandData(call);
   ASSERT_FALSE(changed.ok());
   EXPECT_NE(changed.error().find("holds 2 bytes; size_image is 4"), std::string::npos) << changed.error();
   WriteBytes(name, "\x01\x02\x03\x04");
@@ -106,11 +159,11 @@ TEST(ReplayScriptTest, BandDataFilesAreNamedRelativeToTheScriptAndReadWhenTheCal
 #ifndef _WIN32
   const std::string colon = "replay_script_test:band.bin";
   WriteBytes(colon, "\x05\x06\x07\x08");
-  EXPECT_EQ(Parse(DataFileCall(colon)).calls[1].dataFile, "./" + colon);
+  EXPECT_EQ(BandOf(Parse(DataFileCall(colon))).dataFile, "./" + colon);
   std::remove(colon.c_str());
 #endif
   const std::string absolute = std::filesystem::absolute(name).generic_string();
-  EXPECT_EQ(Parse(DataFileCall(absolute), "no-such-folder").calls[1].dataFile, absolute);
+  EXPECT_EQ(BandOf(Parse(DataFileCall(absolute), "no-such-folder")).dataFile, absolute);
   // A NUL inside the name is refused, not taken as the end of the name.
   const Result<ReplayScript> nul = ParseReplayScript(DataFileCall(name + "\\u0000.txt"), ".");
   ASSERT_FALSE(nul.ok());

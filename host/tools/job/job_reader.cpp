@@ -1,5 +1,6 @@
 #include "job/job_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -33,36 +34,75 @@ bool IsSingleCode(uint8_t code) { return !IdsSending(language::kSingleCommands, 
 constexpr std::string_view kPageStart = language::FindCommand(language::kFixedCommands, language::kPageStartId)->bytes;
 constexpr std::string_view kPageEnd = language::FindCommand(language::kFixedCommands, language::kPageEndId)->bytes;
 
+std::string DataCutShort(uint64_t declared, uint64_t held) {
+  return "image record data cut short: " + std::to_string(declared) + " bytes declared, the job ends after " +
+         std::to_string(held);
+}
+
+// The most bytes an item takes before any record data: a record header with
+// its extension and the largest colour table. Every command is shorter.
+constexpr size_t kLongestItemHead =
+    language::kCommonRecordHeaderSize + language::kRecordExtensionSize + language::kRecordTableLeadSize + UINT16_MAX;
+
+// Reads the items of one piece of a job. A piece that is the whole job, or
+// its last part, must end after a whole item; a piece that more bytes will
+// follow ("more") may end inside one: the reader then stops at its start, or
+// for a record whose data goes on, takes the header and the data it has.
 class Reader {
  public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  Reader(const uint8_t* data, size_t size, size_t base, bool more, const std::function<void(const JobItem&)>& onItem)
+      : data_(data), size_(size), base_(base), more_(more), onItem_(onItem) {}
 
-  JobReading Run() {
-    while (at_ < size_ && reading_.status.ok()) {
+  // Reads items up to the end of the piece, the first fault, or an item that
+  // the next piece completes; answers the bytes used.
+  size_t Run() {
+    while (at_ < size_ && ok()) {
       JobItem item;
-      item.offset = at_;
+      const size_t start = at_;
+      item.offset = base_ + start;
       if (ReadItem(item)) {
-        item.length = at_ - item.offset;
-        reading_.items.push_back(item);
+        item.length = at_ - start + dataLeft_;  // a record whose data goes on counts all of it
+        if (dataLeft_ == 0) {
+          onItem_(item);
+        } else {
+          openItem_ = item;
+        }
+      } else if (incomplete_) {
+        at_ = start;
+        break;
       }
     }
-    return std::move(reading_);
+    return at_;
   }
 
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  size_t errorOffset() const { return errorOffset_; }
+  // The data bytes of the last record that the piece did not hold, and
+  // that record, which is handed over only once they have come.
+  uint64_t dataLeft() const { return dataLeft_; }
+  const JobItem& openItem() const { return openItem_; }
+
  private:
+  // `offset` counts from the start of the piece.
   bool Fail(size_t offset, const std::string& message) {
-    reading_.errorOffset = offset;
-    reading_.status = Error{"byte " + std::to_string(offset) + ": " + message};
+    errorOffset_ = base_ + offset;
+    error_ = "byte " + std::to_string(errorOffset_) + ": " + message;
     return false;
   }
 
   size_t Left() const { return size_ - at_; }
 
-  // Fails unless `count` more bytes are there for the item that began at `start`.
+  // Fails unless `count` more bytes are there for the item that began at
+  // `start`, or waits for them when more of the job follows.
   bool Need(size_t count, size_t start, const char* what) {
     if (Left() >= count) return true;
-    return Fail(start, std::string(what) + " cut short: the job ends at byte " + std::to_string(size_) + " after " +
-                           std::to_string(at_ - start + Left()) + " of its bytes");
+    if (more_) {
+      incomplete_ = true;
+      return false;
+    }
+    return Fail(start, std::string(what) + " cut short: the job ends at byte " + std::to_string(base_ + size_) +
+                           " after " + std::to_string(at_ - start + Left()) + " of its bytes");
   }
 
   uint8_t U8() { return data_[at_++]; }
@@ -84,6 +124,12 @@ class Reader {
   }
 
   bool ReadItem(JobItem& item) {
+    // The first three bytes decide what an item is: wait for them while
+    // more of the job follows.
+    if (more_ && Left() < 3) {
+      incomplete_ = true;
+      return false;
+    }
     const uint8_t lead = data_[at_];
     const uint8_t next = Left() >= 2 ? data_[at_ + 1] : 0;
     if (lead == language::kRecordSignature[0]) return ReadRecord(item);
@@ -121,13 +167,14 @@ class Reader {
   }
 
   bool ReadEc(JobItem& item) {
-    if (!Need(4, at_, "Ec command")) return false;
+    const size_t start = at_;
+    if (!Need(4, start, "Ec command")) return false;
     item.kind = ItemKind::kEc;
     at_ += 2;
     item.colour = U8();
     item.code = U8();
     if (IdsSending(language::kEcCommands, item.code).empty())
-      return Fail(item.offset, "Ec command with the unknown code " + ByteText(item.code));
+      return Fail(start, "Ec command with the unknown code " + ByteText(item.code));
     return true;
   }
 
@@ -183,7 +230,7 @@ class Reader {
         r.tableCount = U16();
         r.tableLength = U16();
         if (!Need(r.tableLength, start, what)) return false;
-        r.tableOffset = at_;
+        r.tableOffset = base_ + at_;
         at_ += r.tableLength;
       }
       if (!Need(7, start, what)) return false;
@@ -192,19 +239,28 @@ class Reader {
       r.compression = U8();
       r.dataLength = U32();
     }
-    r.dataOffset = at_;
-    if (Left() < r.dataLength) {
-      return Fail(start, "image record data cut short: " + std::to_string(r.dataLength) +
-                             " bytes declared, the job ends after " + std::to_string(Left()));
+    r.dataOffset = base_ + at_;
+    if (Left() < r.dataLength && more_) {
+      dataLeft_ = r.dataLength - Left();
+      at_ = size_;
+      return true;
     }
+    if (Left() < r.dataLength) return Fail(start, DataCutShort(r.dataLength, Left()));
     at_ += r.dataLength;
     return true;
   }
 
   const uint8_t* data_;
   size_t size_;
+  size_t base_;  // the piece's first byte in the job
+  bool more_;
+  const std::function<void(const JobItem&)>& onItem_;
   size_t at_ = 0;
-  JobReading reading_;
+  bool incomplete_ = false;
+  uint64_t dataLeft_ = 0;
+  JobItem openItem_;
+  std::string error_;
+  size_t errorOffset_ = 0;
 };
 
 }  // namespace
@@ -216,7 +272,76 @@ bool RecordFields::IdentityTransform() const {
   return true;
 }
 
-JobReading ReadJob(const uint8_t* data, size_t size) { return Reader(data, size).Run(); }
+JobReading ReadJob(const uint8_t* data, size_t size) {
+  JobReading reading;
+  const std::function<void(const JobItem&)> keep = [&reading](const JobItem& item) { reading.items.push_back(item); };
+  Reader reader(data, size, 0, false, keep);
+  reader.Run();
+  if (!reader.ok()) reading.status = Error{reader.error()};
+  reading.errorOffset = reader.errorOffset();
+  return reading;
+}
+
+JobStreamReader::JobStreamReader(std::function<void(const JobItem&)> onItem) : onItem_(std::move(onItem)) {}
+
+size_t JobStreamReader::ReadPiece(const uint8_t* data, size_t size, bool more) {
+  Reader reader(data, size, offset_, more, onItem_);
+  const size_t used = reader.Run();
+  if (!reader.ok()) error_ = reader.error();
+  if (reader.dataLeft() != 0) {
+    dataLeft_ = reader.dataLeft();
+    openItem_ = reader.openItem();
+  }
+  offset_ += used;
+  return used;
+}
+
+void JobStreamReader::Feed(const uint8_t* data, size_t size) {
+  while (size > 0 && error_.empty()) {
+    size_t used = 0;
+    if (dataLeft_ > 0) {  // record data: passed over, never kept
+      used = static_cast<size_t>(std::min<uint64_t>(dataLeft_, size));
+      dataLeft_ -= used;
+      offset_ += used;
+      if (dataLeft_ == 0) onItem_(openItem_);
+    } else if (head_.empty()) {
+      const size_t read = ReadPiece(data, size, true);
+      head_.assign(data + read, data + size);  // the start of an item a later piece completes
+      used = size;
+    } else {
+      // The item begun in an earlier piece, completed from this one; an
+      // item's head is never longer than kLongestItemHead, so the copy
+      // stays small whatever the piece holds.
+      const size_t held = head_.size();
+      const size_t taken = std::min(size, kLongestItemHead);
+      head_.insert(head_.end(), data, data + taken);
+      const size_t read = ReadPiece(head_.data(), head_.size(), true);
+      if (read >= held) {
+        used = read - held;  // what follows the items read is read again from the piece
+        head_.clear();
+      } else {
+        used = taken;  // the next item starts in the head: all of it stays there
+        head_.erase(head_.begin(), head_.begin() + static_cast<std::ptrdiff_t>(read));
+      }
+    }
+    data += used;
+    size -= used;
+  }
+}
+
+Status JobStreamReader::Finish() {
+  if (error_.empty() && dataLeft_ > 0) {
+    const uint32_t declared = openItem_.record.dataLength;
+    error_ = "byte " + std::to_string(openItem_.offset) + ": " + DataCutShort(declared, declared - dataLeft_);
+  }
+  if (error_.empty()) {
+    const std::vector<uint8_t> last = std::move(head_);
+    head_.clear();
+    ReadPiece(last.data(), last.size(), false);
+  }
+  if (error_.empty()) return {};
+  return Error{error_};
+}
 
 std::string SingleCodeIds(uint8_t code) { return IdsSending(language::kSingleCommands, code); }
 

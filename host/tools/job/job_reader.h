@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,32 @@ struct JobReading {
 };
 
 JobReading ReadJob(const uint8_t* data, size_t size);
+
+// Reads a job as it is written, a piece at a time (a piece may end
+// anywhere), handing each item over once it is whole, as ReadJob lists it.
+// It keeps only the start of an item not yet whole and the header of a
+// record whose data is still coming, never a record's data, so a job of any
+// size reads in little memory. Offsets count from the start of the job.
+class JobStreamReader {
+ public:
+  explicit JobStreamReader(std::function<void(const JobItem&)> onItem);
+
+  // Reads on until the first fault, which Finish reports.
+  void Feed(const uint8_t* data, size_t size);
+  // The job ends here: fails with the message ReadJob would give, also when
+  // the job ends inside an item.
+  Status Finish();
+
+ private:
+  size_t ReadPiece(const uint8_t* data, size_t size, bool more);
+
+  std::function<void(const JobItem&)> onItem_;
+  std::vector<uint8_t> head_;  // the start of an item a later piece completes
+  size_t offset_ = 0;          // the job offset of head_, or of the next byte
+  uint64_t dataLeft_ = 0;      // data bytes of openItem_ still to come
+  JobItem openItem_;
+  std::string error_;
+};
 
 // The callback ids whose command sends this code byte ("227", "207 or 209"),
 // empty for a byte that is no code of its form.

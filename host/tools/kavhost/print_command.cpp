@@ -75,14 +75,11 @@ Status PrintBands(host::RenderSession& session, const PageSource& page, const Pr
   return {};
 }
 
-// The records and bytes that reached the job, read back from the finished
-// file before it takes its name.
-Result<JobSummary> SummarizeJob(const OutputFile& job) {
-  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(job.temporaryPath());
-  if (!bytes) return bytes.failure();
-  const JobReading reading = ReadJob(bytes->data(), bytes->size());
-  if (!reading.status.ok()) return Error{"the plug-in wrote a job that does not read back: " + reading.status.error()};
-  return Summarize(reading.items);
+// The last check of the job read as it was spooled.
+Status CheckJobReads(JobStreamReader& reading) {
+  const Status read = reading.Finish();
+  if (read) return {};
+  return Error{"the plug-in wrote a job that does not read back: " + read.error()};
 }
 
 }  // namespace
@@ -142,6 +139,10 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
     picture = std::move(read).value();
   }
   ApplyOsVersion(options.osVersion, "--os-version", err);
+  // The job's records are counted as the plug-in spools them, so what is
+  // reported is what reached the output, whatever the output is.
+  JobSummary summary;
+  JobStreamReader reading([&summary](const JobItem& item) { summary.Add(item); });
   host::RenderSession session;
   std::string error;
   if (!session.Open(plugin, error)) return Error{error};
@@ -149,6 +150,9 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
   JobSink job;
   if (const Status opened = job.file.Open(options.output); !opened) return opened;
   session.helper().SetSink(&job);
+  session.helper().SetWriteObserver([&reading](const uint8_t* bytes, DWORD size, bool accepted) {
+    if (accepted) reading.Feed(bytes, size);
+  });
   if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
   const std::unique_ptr<PageSource> page =
       options.picture.empty()
@@ -160,13 +164,10 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
   for (uint32_t id : PageEndCommands()) session.Command(id);
   session.DisableDevice();
   if (!printed) return printed;
-  if (const Status finished = job.file.Finish(); !finished) return finished;
-  const Result<JobSummary> summary = SummarizeJob(job.file);
-  if (!summary) return summary.failure();
-  if (const Status placed = job.file.Place(); !placed) return placed;
-  out << "page 1: " << counts.bands << " bands (" << counts.blank
-      << " blank), image records: " << summary->RecordsText() << "; " << job.bytes << " bytes -> " << options.output
-      << "\n";
+  if (const Status read = CheckJobReads(reading); !read) return read;
+  if (const Status committed = job.file.Commit(); !committed) return committed;
+  out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
+      << "; " << job.bytes << " bytes -> " << options.output << "\n";
   return {};
 }
 

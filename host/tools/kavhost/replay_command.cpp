@@ -1,5 +1,7 @@
 #include "kavhost/replay_command.h"
 
+#include <variant>
+
 #include "host/render_session.h"
 #include "kavhost/job_sink.h"
 #include "kavhost/render_start.h"
@@ -10,77 +12,64 @@
 namespace kav::tools {
 namespace {
 
-void SetDevModeMembers(DEVMODEW& devmode, const DevModeFields& fields) {
-  for (const auto& [name, value] : fields.values) {
-    if (name == "dmColor") devmode.dmColor = value;
-    if (name == "dmPaperWidth") devmode.dmPaperWidth = value;
-    if (name == "dmPaperLength") devmode.dmPaperLength = value;
-    if (name == "dmPrintQuality") devmode.dmPrintQuality = value;
-    if (name == "dmYResolution") devmode.dmYResolution = value;
-    if (name == "dmOrientation") devmode.dmOrientation = value;
-    if (name == "dmPaperSize") devmode.dmPaperSize = value;
-  }
-}
-
 void SetUpDevice(host::RenderSession& session, const ReplayScript& script) {
-  SetDevModeMembers(session.devmode(), script.devmode);
+  script.devmode.ApplyTo(session.devmode());
   if (script.physOffset) session.gdiInfo().ptlPhysOffset = {script.physOffset->first, script.physOffset->second};
   // Only the script's settings exist: reads of any other feature fail.
   for (const auto& [feature, keyword] : script.settings) session.helper().SetSetting(feature, keyword);
 }
 
-Status ProcessBand(host::RenderSession& session, const ScriptCall& call) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(BITMAPINFOHEADER);
-  header.biWidth = call.width;
-  header.biHeight = call.height;
-  header.biPlanes = 1;
-  header.biBitCount = call.bitCount;
-  header.biSizeImage = call.sizeImage;
-  IPPARAMS params{};
-  params.dwSize = sizeof(IPPARAMS);
-  params.ptOffset = {call.offsetX, call.offsetY};
-  params.bBanding = TRUE;
-  params.bBlankBand = call.blank ? TRUE : FALSE;
-  // Read for this call only, so one band at a time is in memory; the
-  // plug-in may change the band in place, so each call gets fresh bytes.
-  Result<std::vector<uint8_t>> bits = LoadBandData(call);
-  if (!bits) return bits.failure();
-  session.Band(call.id, header, bits->data(), params);
+// One call of each kind; fails when a band cannot be read or the device
+// cannot be enabled again.
+Status Replay(host::RenderSession& session, const CommandCallbackCall& call) {
+  session.Command(call.id);
   return {};
 }
 
-// Makes one call; fails when its band cannot be read or the device cannot be
-// enabled again.
-Status Replay(host::RenderSession& session, const ScriptCall& call) {
-  switch (call.kind) {
-    case ScriptCall::Kind::kCommandCallback:
-      session.Command(call.id);
-      break;
-    case ScriptCall::Kind::kImageProcessing:
-      return ProcessBand(session, call);
-    case ScriptCall::Kind::kSetDevMode:
-      SetDevModeMembers(session.devmode(), call.devmode);
-      break;
-    case ScriptCall::Kind::kSetSetting:
-      if (call.keyword) {
-        session.helper().SetSetting(call.feature, *call.keyword);
-      } else {
-        session.helper().RemoveSetting(call.feature);
-      }
-      break;
-    case ScriptCall::Kind::kFailWrite:
-      session.helper().FailWrite(call.nth);
-      break;
-    case ScriptCall::Kind::kFailSettings:
-      session.helper().FailSettings(call.on);
-      break;
-    case ScriptCall::Kind::kResetDevice:
-      session.DisableDevice();
-      if (SUCCEEDED(session.EnableDevice())) return {};
-      return Error{"the plug-in could not enable the new device"};
+Status Replay(host::RenderSession& session, const ImageProcessingCall& call) {
+  IPPARAMS params{};
+  params.dwSize = sizeof(IPPARAMS);
+  params.ptOffset = call.offset;
+  params.bBanding = TRUE;
+  params.bBlankBand = call.blank ? TRUE : FALSE;
+  // Read for this call only, so one band at a time is in memory; the
+  // plug-in may change the band and its header in place, so each call gets
+  // fresh ones.
+  Result<std::vector<uint8_t>> bits = LoadBandData(call);
+  if (!bits) return bits.failure();
+  BITMAPINFOHEADER header = call.header;
+  session.Band(call.callback, header, bits->data(), params);
+  return {};
+}
+
+Status Replay(host::RenderSession& session, const SetDevModeCall& call) {
+  call.devmode.ApplyTo(session.devmode());
+  return {};
+}
+
+Status Replay(host::RenderSession& session, const SetSettingCall& call) {
+  if (call.keyword) {
+    session.helper().SetSetting(call.feature, *call.keyword);
+  } else {
+    session.helper().RemoveSetting(call.feature);
   }
   return {};
+}
+
+Status Replay(host::RenderSession& session, const FailWriteCall& call) {
+  session.helper().FailWrite(call.nth);
+  return {};
+}
+
+Status Replay(host::RenderSession& session, const FailSettingsCall& call) {
+  session.helper().FailSettings(call.on);
+  return {};
+}
+
+Status Replay(host::RenderSession& session, const ResetDeviceCall&) {
+  session.DisableDevice();
+  if (SUCCEEDED(session.EnableDevice())) return {};
+  return Error{"the plug-in could not enable the new device"};
 }
 
 // The files the replay reads, which no output may name.
@@ -88,7 +77,8 @@ std::vector<std::string> ReplayInputs(const ReplayOptions& options, const Replay
                                       const std::string& plugin) {
   std::vector<std::string> inputs = {options.script, plugin};
   for (const ScriptCall& call : script.calls) {
-    if (!call.dataFile.empty()) inputs.push_back(call.dataFile);
+    const auto* band = std::get_if<ImageProcessingCall>(&call);
+    if (band != nullptr && !band->dataFile.empty()) inputs.push_back(band->dataFile);
   }
   return inputs;
 }
@@ -164,9 +154,10 @@ Status RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& 
   session.helper().SetSink(&job);
   if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
   for (size_t i = 0; i < script.calls.size(); ++i) {
-    const Status made = Replay(session, script.calls[i]);
+    const ScriptCall& call = script.calls[i];
+    const Status made = std::visit([&session](const auto& fields) { return Replay(session, fields); }, call);
     if (!made) {
-      return Error{"calls[" + std::to_string(i) + "] (" + CallName(script.calls[i].kind) + "): " + made.error()};
+      return Error{"calls[" + std::to_string(i) + "] (" + CallName(call) + "): " + made.error()};
     }
   }
   session.DisableDevice();

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <set>
+#include <type_traits>
+#include <variant>
 
 #include "kavhost/band_builder.h"
 #include "support/files.h"
@@ -15,23 +17,29 @@ namespace {
 // The largest band a script may give, in bytes.
 constexpr int64_t kMaxBandBytes = int64_t{256} << 20;
 
-constexpr const char* kDevModeMembers[] = {"dmColor",       "dmPaperWidth",  "dmPaperLength", "dmPrintQuality",
-                                           "dmYResolution", "dmOrientation", "dmPaperSize"};
-
-struct CallKindName {
-  ScriptCall::Kind kind;
-  const char* name;
+// Every member a script may set, by the name the script gives it; the reader
+// and the replay both go through this table.
+constexpr DevModeMember kDevModeMembers[] = {
+    {"dmColor", [](DEVMODEW& devmode, short value) { devmode.dmColor = value; }},
+    {"dmPaperWidth", [](DEVMODEW& devmode, short value) { devmode.dmPaperWidth = value; }},
+    {"dmPaperLength", [](DEVMODEW& devmode, short value) { devmode.dmPaperLength = value; }},
+    {"dmPrintQuality", [](DEVMODEW& devmode, short value) { devmode.dmPrintQuality = value; }},
+    {"dmYResolution", [](DEVMODEW& devmode, short value) { devmode.dmYResolution = value; }},
+    {"dmOrientation", [](DEVMODEW& devmode, short value) { devmode.dmOrientation = value; }},
+    {"dmPaperSize", [](DEVMODEW& devmode, short value) { devmode.dmPaperSize = value; }},
 };
 
-constexpr CallKindName kCallNames[] = {
-    {ScriptCall::Kind::kCommandCallback, "CommandCallback"},
-    {ScriptCall::Kind::kImageProcessing, "ImageProcessing"},
-    {ScriptCall::Kind::kSetDevMode, "SetDevMode"},
-    {ScriptCall::Kind::kSetSetting, "SetSetting"},
-    {ScriptCall::Kind::kFailWrite, "FailWrite"},
-    {ScriptCall::Kind::kFailSettings, "FailSettings"},
-    {ScriptCall::Kind::kResetDevice, "ResetDevice"},
-};
+// Makes `call` the call the script names; false for a name no call has.
+template <size_t index = 0>
+bool MakeCall(std::string_view name, ScriptCall& call) {
+  if constexpr (index < std::variant_size_v<ScriptCall>) {
+    if (name != std::variant_alternative_t<index, ScriptCall>::kName) return MakeCall<index + 1>(name, call);
+    call.emplace<index>();
+    return true;
+  } else {
+    return false;
+  }
+}
 
 std::string Where(const JsonValue& value) {
   return " (line " + std::to_string(value.position.line) + ", column " + std::to_string(value.position.column) + ")";
@@ -46,6 +54,11 @@ class ObjectReader {
 
   bool Fail(const std::string& field, const std::string& message, const JsonValue& at) {
     error_ = context_ + ": field " + ShownText(field) + ": " + message + Where(at);
+    return false;
+  }
+  // A fault of the entry as a whole rather than of one field.
+  bool FailWhole(const std::string& message) {
+    error_ = context_ + ": " + message + Where(object_);
     return false;
   }
   bool FailMissing(const std::string& field) {
@@ -114,11 +127,11 @@ class ObjectReader {
   std::set<std::string> taken_;
 };
 
-bool ReadDevModeMembers(ObjectReader& reader, DevModeFields& fields) {
-  for (const char* name : kDevModeMembers) {
+bool ReadDevModeMembers(ObjectReader& reader, DevModeValues& fields) {
+  for (const DevModeMember& member : kDevModeMembers) {
     std::optional<int64_t> value;
-    if (!reader.Integer(name, -32768, 32767, false, value)) return false;
-    if (value) fields.values[name] = static_cast<short>(*value);
+    if (!reader.Integer(member.name, -32768, 32767, false, value)) return false;
+    if (value) fields.values.emplace_back(&member, static_cast<short>(*value));
   }
   return true;
 }
@@ -140,7 +153,8 @@ std::string SizeMismatch(uint64_t held, uint32_t sizeImage) {
   return "holds " + std::to_string(held) + " bytes; size_image is " + std::to_string(sizeImage);
 }
 
-bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& call) {
+bool ReadBandData(ObjectReader& reader, const std::string& folder, ImageProcessingCall& call) {
+  const uint32_t sizeImage = call.header.biSizeImage;
   const JsonValue* hex = reader.Take("data_hex");
   const JsonValue* file = reader.Take("data_file");
   if (hex != nullptr && file != nullptr) return reader.Fail("data_file", "given together with data_hex", *file);
@@ -149,8 +163,7 @@ bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& c
   if (hex != nullptr) {
     if (!reader.Expect("data_hex", *hex, JsonValue::Kind::kString)) return false;
     if (!DecodeHex(hex->text, call.data, why)) return reader.Fail("data_hex", why, *hex);
-    if (call.data.size() != call.sizeImage)
-      return reader.Fail("data_hex", SizeMismatch(call.data.size(), call.sizeImage), *hex);
+    if (call.data.size() != sizeImage) return reader.Fail("data_hex", SizeMismatch(call.data.size(), sizeImage), *hex);
     return true;
   }
   if (!reader.Expect("data_file", *file, JsonValue::Kind::kString)) return false;
@@ -161,11 +174,23 @@ bool ReadBandData(ObjectReader& reader, const std::string& folder, ScriptCall& c
   // Only the size is checked now; the bytes are read when the call is made.
   const Result<uint64_t> size = RegularFileSize(call.dataFile);
   if (!size) return reader.Fail("data_file", size.error(), *file);
-  if (*size != call.sizeImage) return reader.Fail("data_file", SizeMismatch(*size, call.sizeImage), *file);
+  if (*size != sizeImage) return reader.Fail("data_file", SizeMismatch(*size, sizeImage), *file);
   return true;
 }
 
-bool ReadImageCall(ObjectReader& reader, const std::string& folder, ScriptCall& call) {
+// A required whole number from `min` to the largest unsigned 32-bit one.
+bool ReadUnsigned(ObjectReader& reader, const std::string& name, int64_t min, uint32_t& out) {
+  std::optional<int64_t> value;
+  if (!reader.Integer(name, min, UINT32_MAX, true, value)) return false;
+  out = static_cast<uint32_t>(*value);
+  return true;
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, CommandCallbackCall& call) {
+  return ReadUnsigned(reader, "id", 0, call.id);
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string& folder, ImageProcessingCall& call) {
   std::optional<int64_t> callback, bits, width, height, sizeImage;
   std::optional<std::pair<int64_t, int64_t>> offset;
   std::optional<bool> blank;
@@ -178,13 +203,16 @@ bool ReadImageCall(ObjectReader& reader, const std::string& folder, ScriptCall& 
   if (*bits != 1 && *bits != 4 && *bits != 8 && *bits != 16 && *bits != 24 && *bits != 32) {
     return reader.Fail("bit_count", "must be 1, 4, 8, 16, 24 or 32", *reader.object().Find("bit_count"));
   }
-  call.id = static_cast<uint32_t>(*callback);
-  call.bitCount = static_cast<uint16_t>(*bits);
-  call.width = static_cast<int32_t>(*width);
-  call.height = static_cast<int32_t>(*height);
+  call.callback = static_cast<uint32_t>(*callback);
+  BITMAPINFOHEADER& header = call.header;
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = static_cast<LONG>(*width);
+  header.biHeight = static_cast<LONG>(*height);
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(*bits);
   // The host's rows: each at least the pixels' bytes; by default padded to 4 bytes.
   const int64_t pixelBytes = (*width * *bits + 7) / 8 * *height;
-  const int64_t padded = int64_t{BandStride(static_cast<uint32_t>(*width), call.bitCount)} * *height;
+  const int64_t padded = int64_t{BandStride(static_cast<uint32_t>(*width), header.biBitCount)} * *height;
   if (!sizeImage && padded > kMaxBandBytes) {
     return reader.Fail("width", "and height make a band larger than " + std::to_string(kMaxBandBytes) + " bytes",
                        *reader.object().Find("width"));
@@ -194,14 +222,42 @@ bool ReadImageCall(ObjectReader& reader, const std::string& folder, ScriptCall& 
     return reader.Fail("size_image", "is smaller than the " + std::to_string(pixelBytes) + " bytes of the rows' pixels",
                        *reader.object().Find("size_image"));
   }
-  call.sizeImage = static_cast<uint32_t>(size);
-  if (offset) {
-    call.offsetX = static_cast<int32_t>(offset->first);
-    call.offsetY = static_cast<int32_t>(offset->second);
-  }
+  header.biSizeImage = static_cast<DWORD>(size);
+  if (offset) call.offset = {static_cast<LONG>(offset->first), static_cast<LONG>(offset->second)};
   call.blank = blank.value_or(false);
   return ReadBandData(reader, folder, call);
 }
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, SetDevModeCall& call) {
+  if (!ReadDevModeMembers(reader, call.devmode) || !reader.Finish()) return false;
+  if (!call.devmode.values.empty()) return true;
+  return reader.FailWhole("sets no device-mode member");
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, SetSettingCall& call) {
+  const JsonValue* feature = reader.Take("feature");
+  const JsonValue* keyword = reader.Take("keyword");
+  if (feature == nullptr) return reader.FailMissing("feature");
+  if (!reader.Expect("feature", *feature, JsonValue::Kind::kString)) return false;
+  if (keyword == nullptr) return reader.FailMissing("keyword");
+  if (!keyword->IsNull() && !reader.Expect("keyword", *keyword, JsonValue::Kind::kString)) return false;
+  call.feature = feature->text;
+  if (!keyword->IsNull()) call.keyword = keyword->text;
+  return true;
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, FailWriteCall& call) {
+  return ReadUnsigned(reader, "nth", 1, call.nth);
+}
+
+bool ReadCallFields(ObjectReader& reader, const std::string&, FailSettingsCall& call) {
+  std::optional<bool> on;
+  if (!reader.Boolean("on", true, on)) return false;
+  call.on = *on;
+  return true;
+}
+
+bool ReadCallFields(ObjectReader&, const std::string&, ResetDeviceCall&) { return true; }
 
 bool ReadCall(const JsonValue& value, size_t index, const std::string& folder, ScriptCall& call, std::string& error) {
   const std::string context = "calls[" + std::to_string(index) + "]";
@@ -214,57 +270,14 @@ bool ReadCall(const JsonValue& value, size_t index, const std::string& folder, S
     error = context + ": field \"call\" must name the call" + Where(name == nullptr ? value : *name);
     return false;
   }
-  const CallKindName* known = nullptr;
-  for (const CallKindName& entry : kCallNames) {
-    if (name->text == entry.name) known = &entry;
-  }
-  if (known == nullptr) {
+  if (!MakeCall(name->text, call)) {
     error = context + ": field \"call\": unknown call " + ShownText(name->text) + Where(*name);
     return false;
   }
-  call.kind = known->kind;
-  ObjectReader reader(value, context + " (" + known->name + ")", error);
+  ObjectReader reader(value, context + " (" + CallName(call) + ")", error);
   reader.Take("call");
-  std::optional<int64_t> number;
-  std::optional<bool> flag;
-  switch (call.kind) {
-    case ScriptCall::Kind::kCommandCallback:
-      if (!reader.Integer("id", 0, UINT32_MAX, true, number)) return false;
-      call.id = static_cast<uint32_t>(*number);
-      break;
-    case ScriptCall::Kind::kImageProcessing:
-      if (!ReadImageCall(reader, folder, call)) return false;
-      break;
-    case ScriptCall::Kind::kSetDevMode:
-      if (!ReadDevModeMembers(reader, call.devmode) || !reader.Finish()) return false;
-      if (call.devmode.values.empty()) {
-        error = context + " (SetDevMode): sets no device-mode member" + Where(value);
-        return false;
-      }
-      break;
-    case ScriptCall::Kind::kSetSetting: {
-      const JsonValue* feature = reader.Take("feature");
-      const JsonValue* keyword = reader.Take("keyword");
-      if (feature == nullptr) return reader.FailMissing("feature");
-      if (!reader.Expect("feature", *feature, JsonValue::Kind::kString)) return false;
-      if (keyword == nullptr) return reader.FailMissing("keyword");
-      if (!keyword->IsNull() && !reader.Expect("keyword", *keyword, JsonValue::Kind::kString)) return false;
-      call.feature = feature->text;
-      if (!keyword->IsNull()) call.keyword = keyword->text;
-      break;
-    }
-    case ScriptCall::Kind::kFailWrite:
-      if (!reader.Integer("nth", 1, UINT32_MAX, true, number)) return false;
-      call.nth = static_cast<uint32_t>(*number);
-      break;
-    case ScriptCall::Kind::kFailSettings:
-      if (!reader.Boolean("on", true, flag)) return false;
-      call.on = *flag;
-      break;
-    case ScriptCall::Kind::kResetDevice:
-      break;
-  }
-  return reader.Finish();
+  const bool read = std::visit([&](auto& fields) { return ReadCallFields(reader, folder, fields); }, call);
+  return read && reader.Finish();
 }
 
 bool ReadDevice(ObjectReader& top, ReplayScript& script, std::string& error) {
@@ -305,18 +318,19 @@ bool ReadScriptBody(ObjectReader& top, const std::string& folder, ReplayScript& 
 
 }  // namespace
 
-const char* CallName(ScriptCall::Kind kind) {
-  for (const CallKindName& entry : kCallNames) {
-    if (entry.kind == kind) return entry.name;
-  }
-  return "?";
+void DevModeValues::ApplyTo(DEVMODEW& devmode) const {
+  for (const auto& [member, value] : values) member->set(devmode, value);
 }
 
-Result<std::vector<uint8_t>> LoadBandData(const ScriptCall& call) {
+const char* CallName(const ScriptCall& call) {
+  return std::visit([](const auto& fields) { return std::decay_t<decltype(fields)>::kName; }, call);
+}
+
+Result<std::vector<uint8_t>> LoadBandData(const ImageProcessingCall& call) {
   if (call.dataFile.empty()) return call.data;
   Result<std::vector<uint8_t>> bytes = ReadWholeFile(call.dataFile);
-  if (!bytes || bytes->size() == call.sizeImage) return bytes;
-  return Error{call.dataFile + " " + SizeMismatch(bytes->size(), call.sizeImage) +
+  if (!bytes || bytes->size() == call.header.biSizeImage) return bytes;
+  return Error{call.dataFile + " " + SizeMismatch(bytes->size(), call.header.biSizeImage) +
                " (it changed after the script was read)"};
 }
 

@@ -8,52 +8,76 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include "platform/win32.h"
 #include "support/result.h"
 
 namespace kav::tools {
 
-// Public device-mode members a script may set.
-struct DevModeFields {
-  std::map<std::string, short> values;  // "dmColor" -> 2, ...
+// A public device-mode member a script may set: its name in the script and
+// where its value goes.
+struct DevModeMember {
+  const char* name;
+  void (*set)(DEVMODEW& devmode, short value);
 };
 
-struct ScriptCall {
-  enum class Kind {
-    kCommandCallback,
-    kImageProcessing,
-    kSetDevMode,
-    kSetSetting,
-    kFailWrite,
-    kFailSettings,
-    kResetDevice
-  };
-  Kind kind = Kind::kCommandCallback;
-  uint32_t id = 0;  // CommandCallback id, or ImageProcessing callback id
-  // ImageProcessing
-  uint16_t bitCount = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  uint32_t sizeImage = 0;
-  int32_t offsetX = 0;
-  int32_t offsetY = 0;
+// The device-mode members a script gives, each with its value.
+struct DevModeValues {
+  std::vector<std::pair<const DevModeMember*, short>> values;
+
+  void ApplyTo(DEVMODEW& devmode) const;
+};
+
+// One struct per call a script may make, each with its name in the script.
+struct CommandCallbackCall {
+  static constexpr const char* kName = "CommandCallback";
+  uint32_t id = 0;
+};
+
+struct ImageProcessingCall {
+  static constexpr const char* kName = "ImageProcessing";
+  uint32_t callback = 0;
+  BITMAPINFOHEADER header{};  // as the host passes the band: size, bits, biSizeImage
+  POINT offset{};
   bool blank = false;
   std::vector<uint8_t> data;  // from data_hex
   std::string dataFile;       // else read from this file when the call is made
-  // SetDevMode
-  DevModeFields devmode;
-  // SetSetting: no keyword removes the setting, so its reads fail
+};
+
+struct SetDevModeCall {
+  static constexpr const char* kName = "SetDevMode";
+  DevModeValues devmode;
+};
+
+// No keyword removes the setting, so its reads fail.
+struct SetSettingCall {
+  static constexpr const char* kName = "SetSetting";
   std::string feature;
   std::optional<std::string> keyword;
-  // FailWrite, FailSettings
+};
+
+struct FailWriteCall {
+  static constexpr const char* kName = "FailWrite";
   uint32_t nth = 0;
+};
+
+struct FailSettingsCall {
+  static constexpr const char* kName = "FailSettings";
   bool on = false;
 };
 
+struct ResetDeviceCall {
+  static constexpr const char* kName = "ResetDevice";
+};
+
+using ScriptCall = std::variant<CommandCallbackCall, ImageProcessingCall, SetDevModeCall, SetSettingCall, FailWriteCall,
+                                FailSettingsCall, ResetDeviceCall>;
+
 struct ReplayScript {
   std::optional<std::pair<uint32_t, uint32_t>> osVersion;
-  DevModeFields devmode;
+  DevModeValues devmode;
   std::optional<std::pair<int32_t, int32_t>> physOffset;
   std::map<std::string, std::string> settings;
   std::vector<ScriptCall> calls;
@@ -70,9 +94,9 @@ inline constexpr uint64_t kMaxScriptBytes = uint64_t{16} << 20;
 Result<ReplayScript> ParseReplayScript(std::string_view text, const std::string& folder);
 
 // The band of an ImageProcessing call: its data_hex bytes or its data file,
-// which must still hold size_image bytes.
-Result<std::vector<uint8_t>> LoadBandData(const ScriptCall& call);
+// which must still hold biSizeImage bytes.
+Result<std::vector<uint8_t>> LoadBandData(const ImageProcessingCall& call);
 
-const char* CallName(ScriptCall::Kind kind);
+const char* CallName(const ScriptCall& call);
 
 }  // namespace kav::tools

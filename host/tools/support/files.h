@@ -37,6 +37,13 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // file or none yet), open for writing, with the permissions the destination
 // has or a new file would get; its name in `temporary`. Null on failure.
 std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& temporary);
+// Whether `path` names a character device or a FIFO (/dev/null, a named
+// pipe; NUL on Windows), which an output writes as it is.
+bool IsDeviceOrFifo(const std::string& path);
+// Opens an existing character device or FIFO for writing as it is: nothing
+// is made or emptied, and a path that is no longer one is refused. Opening a
+// FIFO waits for its reader. Null on failure.
+std::FILE* OpenDeviceForWriting(const std::string& path);
 // Gives `temporary` the name `destination`, replacing the file there.
 bool MoveIntoPlace(const std::string& temporary, const std::string& destination);
 void RemoveFile(const std::string& path);

@@ -40,6 +40,27 @@ std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& t
   return file;
 }
 
+namespace {
+
+bool DeviceOrFifoMode(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
+
+}  // namespace
+
+bool IsDeviceOrFifo(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && DeviceOrFifoMode(info.st_mode);
+}
+
+std::FILE* OpenDeviceForWriting(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  const bool device = fstat(fd, &info) == 0 && DeviceOrFifoMode(info.st_mode);
+  std::FILE* file = device ? fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) close(fd);
+  return file;
+}
+
 bool MoveIntoPlace(const std::string& temporary, const std::string& destination) {
   return rename(temporary.c_str(), destination.c_str()) == 0;
 }

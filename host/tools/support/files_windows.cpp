@@ -14,12 +14,29 @@ namespace {
 
 std::wstring WideName(const std::string& path) { return std::filesystem::path(path).wstring(); }
 
+// A stream that owns `handle`; the handle is closed when none can be made.
+std::FILE* WriteStreamOf(HANDLE handle) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
+// A handle for asking what `path` is. Backup semantics open folders too; no
+// access is asked, so no sharing is denied.
+HANDLE OpenToAsk(const std::string& path) {
+  return CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  // Backup semantics open folders too; no access is asked, so no sharing is denied.
-  const HANDLE handle = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = OpenToAsk(path);
   if (handle == INVALID_HANDLE_VALUE) return {};
   BY_HANDLE_FILE_INFORMATION info{};
   const BOOL known = GetFileInformationByHandle(handle, &info);
@@ -38,20 +55,34 @@ std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& t
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    std::FILE* file = WriteStreamOf(handle);
     if (file == nullptr) {
-      if (fd >= 0) {
-        _close(fd);
-      } else {
-        CloseHandle(handle);
-      }
       DeleteFileW(WideName(name).c_str());
       return nullptr;
     }
     temporary = name;
     return file;
   }
+  return nullptr;
+}
+
+// The standard library sees no file at NUL; the system answers what it is.
+// Named pipes are left out: opening one to ask would take one of its
+// server's instances.
+bool IsDeviceOrFifo(const std::string& path) {
+  const HANDLE handle = OpenToAsk(path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool device = GetFileType(handle) == FILE_TYPE_CHAR;
+  CloseHandle(handle);
+  return device;
+}
+
+std::FILE* OpenDeviceForWriting(const std::string& path) {
+  const HANDLE handle = CreateFileW(WideName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (GetFileType(handle) == FILE_TYPE_CHAR) return WriteStreamOf(handle);
+  CloseHandle(handle);
   return nullptr;
 }
 

@@ -2,8 +2,10 @@
 // its bytes go to a new temporary file made in the destination's folder,
 // which takes the destination's name only on Commit and is removed on every
 // other way out (a failed step, an exception, running out of memory). A
-// destination that exists and is not a regular file (a folder, a device, a
-// FIFO) is refused and left as it is.
+// character device or a FIFO (/dev/null, a pipe) is written directly: there
+// is no file to replace, nothing is renamed, and nothing is removed on
+// failure, since the tool did not make it. A folder, or any other kind of
+// file, is refused and left as it is.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +24,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // Makes the temporary file for `path`.
+  // Makes the temporary file for `path`, or opens the device or FIFO it
+  // names (which waits for a FIFO's reader).
   Status Open(const std::string& path);
   // False once any write has failed; the failure is reported by Commit.
   bool Write(const void* data, size_t size);
@@ -34,17 +37,18 @@ class OutputFile {
   Status Place();
 
   const std::string& path() const { return path_; }
-  // Where the bytes are until Commit, for reading them back first.
-  const std::string& temporaryPath() const { return temporary_; }
 
  private:
   void Discard();
+  void Fail();
 
   std::string path_;         // as the user named it
   std::string destination_;  // the file it names, through any link
   std::string temporary_;
   std::FILE* file_ = nullptr;
+  bool direct_ = false;  // a device or FIFO: no temporary file
   bool failed_ = false;
+  std::string failure_;  // why the first failed call failed, as ": reason"
 };
 
 // Commits every output, or none when one of them could not be completed.
