@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "job/band_decoders.h"
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
@@ -16,6 +15,7 @@
 #include "standin_fixture.h"
 #include "support/files.h"
 #include "support/image.h"
+#include "support/picture_codecs.h"
 #include "support/shown_text.h"
 #include "tool_run.h"
 
@@ -301,7 +301,7 @@ TEST_F(ToolRunTest, BadInputToKavhostEndsWithOneLine) {
   WriteText("broken.png", std::string("\x89PNG\r\n\x1A\n", 8) + "nonsense");
   ExpectOneLineFailure(
       Host({"print", "broken.png", "-o", "x.job"}), 1,
-      PngDecodingAvailable() ? "kavhost: broken.png: unreadable PNG" : "kavhost: broken.png: this build reads no PNG");
+      PngAvailable() ? "kavhost: broken.png: unreadable PNG" : "kavhost: broken.png: this build reads no PNG");
   ExpectOneLineFailure(Host({"print", "-o", "x.job", "--plugin", "no-such-plugin"}), 1,
                        "kavhost: cannot load the plug-in library no-such-plugin");
   ExpectOneLineFailure(Host({"print", "-o", "x.job", "--dpi", "many"}), 2, "kavhost: --dpi must be");

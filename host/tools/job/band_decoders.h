@@ -1,5 +1,5 @@
-// Decoders of image record data that come from libraries: the row codec's
-// stream (our own decoder) and JPEG (libjpeg-turbo where the build has it).
+// The decoder of the row codec's stream in image records (JPEG records are
+// decoded by support/picture_codecs.h).
 #pragma once
 
 #include <cstddef>
@@ -7,18 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "support/image.h"
-
 namespace kav::tools {
 
 // Rows of `rowBytes` bytes; fewer rows in the stream than `rows` leave the
 // rest zero. On failure `errorOffset` is the offset in the stream.
 bool DecodeCompressedRows(const uint8_t* stream, size_t size, uint32_t rowBytes, uint32_t rows,
                           std::vector<uint8_t>& out, size_t& errorOffset, std::string& error);
-
-bool JpegDecodingAvailable();
-// A JPEG file of `width` x `height` pixels to gray or red-green-blue pixels,
-// as the file has them; a file of another size is refused before decoding.
-bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, Image& image, std::string& error);
 
 }  // namespace kav::tools

@@ -1,7 +1,7 @@
 // The build has libjpeg-turbo: JPEG records are decoded.
 #include <turbojpeg.h>
 
-#include "job/band_decoders.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
 
