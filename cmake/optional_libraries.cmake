@@ -1,5 +1,6 @@
-# Libraries found on the build machine. The tools take each one they can;
-# without it they say the format is unavailable. The Linux stand-ins need
+# Libraries found on the build machine. The Linux tools take each one they
+# can; without it they say the format is unavailable (the Windows tools use
+# the system's own codecs). The Linux stand-ins need
 # TurboJPEG (platform/CMakeLists.txt says so when it is missing).
 find_package(PNG QUIET)
 find_path(KAV_TURBOJPEG_INCLUDE turbojpeg.h)
@@ -15,7 +16,11 @@ endif()
 
 option(KAV_HAVE_LIBPNG "Read and write PNG pictures in the tools (else PNM only)" ${PNG_FOUND})
 option(KAV_HAVE_TURBOJPEG "Decode JPEG records in kavjob (else they are left blank)" ${turbojpeg_found})
-message(STATUS "kav tools: libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+if(WIN32)
+  message(STATUS "kav tools: PNG and JPEG through the Windows Imaging Component")
+else()
+  message(STATUS "kav tools: libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+endif()
 
 # Gives `target` the source that uses an optional library, with the library,
 # when its switch is on, else our own fallback:

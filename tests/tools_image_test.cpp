@@ -131,9 +131,60 @@ TEST(PngTest, PixelsReadBackExactlyInGrayAndColour) {
   }
 }
 
+std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+// PNGs of kinds our writer never makes, read alike on every build: the
+// channels follow the header's colour type and transparency shows paper.
+TEST(PngTest, TransparencyShowsPaperAndPalettesBecomeColour) {
+  if (!PngAvailable()) GTEST_SKIP() << "this build has no PNG library";
+  struct Case {
+    const char* name;
+    const char* hex;
+    uint32_t channels;
+    std::vector<uint8_t> pixels;
+  };
+  const Case cases[] = {
+      // Red fully transparent, blue opaque, black half transparent (128).
+      {"RGBA",
+       "89504e470d0a1a0a0000000d49484452000000030000000108060000001be014b40000001049444154789c63f8cf0002ff415403001776"
+       "037e83e4727a0000000049454e44ae426082",
+       3,
+       {255, 255, 255, 0, 0, 255, 186, 186, 186}},
+      // Gray 0 fully transparent, gray 50 opaque.
+      {"gray and alpha",
+       "89504e470d0a1a0a0000000d49484452000000020000000108040000005e2bb7010000000d49444154789c63606030fa0f0001680132"
+       "144642600000000049454e44ae426082",
+       1,
+       {255, 50}},
+      // Indices 0 and 1 of a two-colour palette.
+      {"palette",
+       "89504e470d0a1a0a0000000d4948445200000002000000010803000000c3fc8fb800000006504c54450a141ec86400bf77e21c00000"
+       "00b49444154789c636060040000040002bf7a3f4a0000000049454e44ae426082",
+       3,
+       {10, 20, 30, 200, 100, 0}},
+  };
+  for (const Case& c : cases) {
+    Image image;
+    std::string error;
+    ASSERT_TRUE(DecodePng(FromHex(c.hex), image, error)) << c.name << ": " << error;
+    EXPECT_EQ(image.channels, c.channels) << c.name;
+    ASSERT_EQ(image.pixels.size(), c.pixels.size()) << c.name;
+    for (size_t i = 0; i < c.pixels.size(); ++i) {
+      // Half-transparent samples are mixed in linear light, where the last
+      // rounding may fall either way.
+      EXPECT_NEAR(image.pixels[i], c.pixels[i], c.pixels[i] == 186 ? 1 : 0) << c.name << " sample " << i;
+    }
+  }
+}
+
 TEST(PngTest, PaperWhiteIsCompressed) {
   if (!PngAvailable()) GTEST_SKIP() << "this build has no PNG library";
-  const Image page(2480, 1000, 3);
+  const Image page(1240, 500, 3);
   EXPECT_LT(Png(page).size(), page.pixels.size() / 100);
 }
 
@@ -142,11 +193,12 @@ TEST(PngTest, AFailingDestinationFailsTheWriting) {
   size_t calls = 0;
   std::string error;
   const ByteSink failing = [&calls](const uint8_t*, size_t) {
-    if (++calls == 2) throw std::bad_alloc();
+    ++calls;
+    throw std::bad_alloc();
   };
   EXPECT_FALSE(StreamPng(Noise(300, 300, 3), failing, error));
-  EXPECT_NE(error.find("cannot write the PNG"), std::string::npos) << error;
-  EXPECT_EQ(calls, 2u) << "bytes were handed on after the failure";
+  EXPECT_EQ(error, "cannot write the PNG: out of memory");
+  EXPECT_EQ(calls, 1u) << "bytes were handed on after the failure";
 }
 
 TEST(PngTest, FilesWithoutAHeaderAreRefused) {

@@ -203,6 +203,13 @@ bool ReadPngHeader(const std::vector<uint8_t>& bytes, PngHeader& header, std::st
          HoldsEnoughPngData(header, bytes.size(), error);
 }
 
+bool CheckJpegFrameSize(uint32_t fileWidth, uint32_t fileHeight, uint32_t width, uint32_t height, std::string& error) {
+  if (fileWidth == width && fileHeight == height) return true;
+  error = "the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) + ", the record says " +
+          std::to_string(width) + "x" + std::to_string(height);
+  return false;
+}
+
 bool ReadImageFile(const std::string& path, Image& image, std::string& error) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;

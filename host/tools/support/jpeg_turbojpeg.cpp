@@ -24,9 +24,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t heigh
   } else if (fileWidth <= 0 || fileHeight <= 0) {
     error = "unreadable JPEG data: no picture in it";
     ok = false;
-  } else if (static_cast<uint32_t>(fileWidth) != width || static_cast<uint32_t>(fileHeight) != height) {
-    error = "the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) + ", the record says " +
-            std::to_string(width) + "x" + std::to_string(height);
+  } else if (!CheckJpegFrameSize(static_cast<uint32_t>(fileWidth), static_cast<uint32_t>(fileHeight), width, height,
+                                 error)) {
     ok = false;
   } else {
     const uint32_t channels = colorspace == TJCS_GRAY ? 1 : 3;

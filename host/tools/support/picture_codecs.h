@@ -37,4 +37,7 @@ struct PngHeader {
 // or than its data could expand to, before the pixels are allocated.
 bool ReadPngHeader(const std::vector<uint8_t>& bytes, PngHeader& header, std::string& error);
 
+// Refuses JPEG data whose frame is not the size its image record gives.
+bool CheckJpegFrameSize(uint32_t fileWidth, uint32_t fileHeight, uint32_t width, uint32_t height, std::string& error);
+
 }  // namespace kav::tools
