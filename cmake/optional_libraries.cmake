@@ -1,7 +1,7 @@
-# Libraries found on the build machine. The tools take each one they can and
-# fall back on code of their own without it; the Linux stand-ins need
+# Libraries found on the build machine. The Linux tools take each one they
+# can; without it they say the format is unavailable (the Windows tools use
+# the system's own codecs). The Linux stand-ins need
 # TurboJPEG (platform/CMakeLists.txt says so when it is missing).
-find_package(ZLIB QUIET)
 find_package(PNG QUIET)
 find_path(KAV_TURBOJPEG_INCLUDE turbojpeg.h)
 find_library(KAV_TURBOJPEG_LIBRARY turbojpeg)
@@ -14,10 +14,13 @@ else()
   set(turbojpeg_found OFF)
 endif()
 
-option(KAV_HAVE_ZLIB "Deflate the PNG pictures the tools write (else stored blocks)" ${ZLIB_FOUND})
-option(KAV_HAVE_LIBPNG "Read PNG pictures in kavhost (else PNM only)" ${PNG_FOUND})
+option(KAV_HAVE_LIBPNG "Read and write PNG pictures in the tools (else PNM only)" ${PNG_FOUND})
 option(KAV_HAVE_TURBOJPEG "Decode JPEG records in kavjob (else they are left blank)" ${turbojpeg_found})
-message(STATUS "kav tools: zlib ${KAV_HAVE_ZLIB}, libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+if(WIN32)
+  message(STATUS "kav tools: PNG and JPEG through the Windows Imaging Component")
+else()
+  message(STATUS "kav tools: libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+endif()
 
 # Gives `target` the source that uses an optional library, with the library,
 # when its switch is on, else our own fallback:

@@ -10,11 +10,11 @@
 
 #include "band_fixture.h"
 #include "bytes.h"
-#include "job/band_decoders.h"
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "job/page_decoder.h"
 #include "render/printer_language.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
 namespace {

@@ -1,5 +1,5 @@
-// Decoders of image record data that come from libraries: the row codec's
-// stream (our own decoder) and JPEG (libjpeg-turbo where the build has it).
+// The decoder of the row codec's stream in image records (JPEG records are
+// decoded by support/picture_codecs.h).
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "support/image.h"
 #include "support/result.h"
 
 namespace kav::tools {
@@ -16,10 +15,5 @@ namespace kav::tools {
 // rest zero. On failure `errorOffset` is the offset in the stream.
 Result<std::vector<uint8_t>> DecodeCompressedRows(const uint8_t* stream, size_t size, uint32_t rowBytes, uint32_t rows,
                                                   size_t& errorOffset);
-
-bool JpegDecodingAvailable();
-// A JPEG file of `width` x `height` pixels to gray or red-green-blue pixels,
-// as the file has them; a file of another size is refused before decoding.
-Result<Image> DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height);
 
 }  // namespace kav::tools

@@ -8,6 +8,7 @@
 
 #include "job/band_decoders.h"
 #include "render/printer_language.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "support/files.h"
-#include "support/zlib_stream.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
 namespace {
@@ -147,31 +147,20 @@ class PnmReader {
   size_t at_ = 0;
 };
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-  static const auto table = [] {
-    std::vector<uint32_t> t(256);
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
+uint32_t ReadU32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
 
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
-  PutU32(out, static_cast<uint32_t>(data.size()));
-  const size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  PutU32(out, Crc32(out.data() + start, out.size() - start));
+// Deflate makes at most 1032 bytes of 1 compressed byte.
+constexpr uint64_t kMostDeflateRatio = 1032;
+
+// Whether the file can hold the rows its header claims: even 1-bit rows
+// need one filter byte and a bit per pixel.
+Status HoldsEnoughPngData(const PngHeader& header, size_t fileBytes) {
+  const uint64_t leastRows = (uint64_t{header.width} + 7) / 8 + 1;
+  if (leastRows * header.height <= fileBytes * kMostDeflateRatio) return {};
+  return Error{"PNG of " + std::to_string(header.width) + " x " + std::to_string(header.height) + " pixels in " +
+               std::to_string(fileBytes) + " bytes: too little data for its pixels"};
 }
 
 bool EndsWith(const std::string& text, const char* suffix) {
@@ -201,56 +190,35 @@ Result<Image> DecodePnm(const std::vector<uint8_t>& bytes) {
   return image;
 }
 
+Result<PngHeader> ReadPngHeader(const std::vector<uint8_t>& bytes) {
+  // The signature, then the IHDR chunk: its length (13), type, width, height,
+  // bit depth and colour type.
+  constexpr size_t kHeaderEnd = 8 + 8 + 13;
+  if (bytes.size() < kHeaderEnd || std::memcmp(bytes.data(), kPngSignature, 8) != 0 || ReadU32(&bytes[8]) != 13 ||
+      std::memcmp(&bytes[12], "IHDR", 4) != 0) {
+    return Error{"unreadable PNG: no PNG signature and header"};
+  }
+  PngHeader header;
+  header.width = ReadU32(&bytes[16]);
+  header.height = ReadU32(&bytes[20]);
+  // Colour types 2 (RGB), 3 (palette) and 6 (RGB with alpha) have this bit.
+  header.channels = (bytes[25] & 2) != 0 ? 3 : 1;
+  if (const Status fits = CheckImageSize(header.width, header.height, header.channels); !fits) return fits.failure();
+  if (const Status held = HoldsEnoughPngData(header, bytes.size()); !held) return held.failure();
+  return header;
+}
+
+Status CheckJpegFrameSize(uint32_t fileWidth, uint32_t fileHeight, uint32_t width, uint32_t height) {
+  if (fileWidth == width && fileHeight == height) return {};
+  return Error{"the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) +
+               ", the record says " + std::to_string(width) + "x" + std::to_string(height)};
+}
+
 Result<Image> ReadImageFile(const std::string& path) {
   const Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes) return bytes.failure();
-  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   const bool png = bytes->size() >= 8 && std::memcmp(bytes->data(), kPngSignature, 8) == 0;
   return WithContext(png ? DecodePng(*bytes) : DecodePnm(*bytes), path);
-}
-
-void StreamPng(const Image& image, const ByteSink& sink) {
-  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  sink(kSignature, sizeof kSignature);
-  std::vector<uint8_t> header;
-  PutU32(header, image.width);
-  PutU32(header, image.height);
-  header.push_back(8);                            // bits per sample
-  header.push_back(image.channels == 3 ? 2 : 0);  // colour type: RGB or gray
-  header.insert(header.end(), {0, 0, 0});         // deflate, adaptive filters, no interlace
-  std::vector<uint8_t> chunk;
-  PutChunk(chunk, "IHDR", header);
-  sink(chunk.data(), chunk.size());
-  // The zlib stream goes out in IDAT chunks of kIdatBytes as it is made.
-  constexpr size_t kIdatBytes = size_t{1} << 16;
-  std::vector<uint8_t> idat;
-  const auto emitIdat = [&] {
-    chunk.clear();
-    PutChunk(chunk, "IDAT", idat);
-    sink(chunk.data(), chunk.size());
-    idat.clear();
-  };
-  ZlibWriter zlib([&](const uint8_t* bytes, size_t size) {
-    idat.insert(idat.end(), bytes, bytes + size);
-    if (idat.size() >= kIdatBytes) emitIdat();
-  });
-  // Every row with filter type 0 (none) in front.
-  const uint8_t filter = 0;
-  for (uint32_t y = 0; y < image.height; ++y) {
-    zlib.Add(&filter, 1);
-    zlib.Add(image.Row(y), image.RowBytes());
-  }
-  zlib.Finish();
-  if (!idat.empty()) emitIdat();
-  chunk.clear();
-  PutChunk(chunk, "IEND", {});
-  sink(chunk.data(), chunk.size());
-}
-
-std::vector<uint8_t> EncodePng(const Image& image) {
-  std::vector<uint8_t> out;
-  StreamPng(image, [&out](const uint8_t* bytes, size_t size) { out.insert(out.end(), bytes, bytes + size); });
-  return out;
 }
 
 void StreamPnm(const Image& image, const ByteSink& sink) {
@@ -270,7 +238,7 @@ Status WriteImageTo(OutputFile& file, const Image& image) {
   }
   const ByteSink sink = [&file](const uint8_t* bytes, size_t size) { file.Write(bytes, size); };
   if (EndsWith(file.path(), ".png")) {
-    StreamPng(image, sink);
+    if (const Status written = StreamPng(image, sink); !written) return WithContext(written, file.path());
   } else {
     StreamPnm(image, sink);
   }

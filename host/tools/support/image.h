@@ -1,6 +1,7 @@
 // Pictures as the tools handle them: 8-bit gray or 8-bit RGB pixels, rows
-// top-down. Read from PNM (P1 to P6) everywhere and from PNG where libpng is
-// built in; written as PNG (our own writer) or PNM.
+// top-down. Read and written as PNM (P1 to P6 read, P5 and P6 written) by
+// our own code, and as PNG through the platform's library
+// (support/picture_codecs.h).
 #pragma once
 
 #include <cstdint>
@@ -38,18 +39,13 @@ Status CheckImageSize(uint64_t width, uint64_t height, uint32_t channels);
 // PBM becomes gray with ink (1) as 0 and paper (0) as 255; samples of more
 // than 8 bits are scaled to 8.
 Result<Image> DecodePnm(const std::vector<uint8_t>& bytes);
-Result<Image> DecodePng(const std::vector<uint8_t>& bytes);
-bool PngDecodingAvailable();
 
 // Reads a PNM or PNG file, told apart by its first bytes.
 Result<Image> ReadImageFile(const std::string& path);
 
 // Bytes of an encoded picture, handed on as they are made.
 using ByteSink = std::function<void(const uint8_t* bytes, size_t size)>;
-// PNG rows are compressed as they are read, one row at a time.
-void StreamPng(const Image& image, const ByteSink& sink);
 void StreamPnm(const Image& image, const ByteSink& sink);  // P5 for gray, P6 for colour
-std::vector<uint8_t> EncodePng(const Image& image);
 
 // Writes PNG for ".png" and PNM for ".pnm", ".pgm" and ".ppm", as the name
 // of `file` says.

@@ -1,5 +1,5 @@
 // The build has no JPEG decoder: JPEG records are reported and left blank.
-#include "job/band_decoders.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
 

@@ -1,13 +1,11 @@
 // The build has libjpeg-turbo: JPEG records are decoded.
 #include <turbojpeg.h>
 
-#include "job/band_decoders.h"
+#include "support/picture_codecs.h"
 
 namespace kav::tools {
-
 namespace {
 
-// The pixels of the JPEG data, once the decoder has started.
 Result<Image> Decompress(tjhandle handle, const uint8_t* data, size_t size, uint32_t width, uint32_t height) {
   int fileWidth = 0;
   int fileHeight = 0;
@@ -18,10 +16,9 @@ Result<Image> Decompress(tjhandle handle, const uint8_t* data, size_t size, uint
     return Error{std::string("unreadable JPEG data: ") + tjGetErrorStr2(handle)};
   }
   if (fileWidth <= 0 || fileHeight <= 0) return Error{"unreadable JPEG data: no picture in it"};
-  if (static_cast<uint32_t>(fileWidth) != width || static_cast<uint32_t>(fileHeight) != height) {
-    return Error{"the JPEG data is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) +
-                 ", the record says " + std::to_string(width) + "x" + std::to_string(height)};
-  }
+  const Status sized =
+      CheckJpegFrameSize(static_cast<uint32_t>(fileWidth), static_cast<uint32_t>(fileHeight), width, height);
+  if (!sized) return sized.failure();
   const uint32_t channels = colorspace == TJCS_GRAY ? 1 : 3;
   if (const Status fits = CheckImageSize(width, height, channels); !fits) return fits.failure();
   Image image(width, height, channels);
