@@ -37,6 +37,10 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // file or none yet), open for writing, with the permissions the destination
 // has or a new file would get; its name in `temporary`. Null on failure.
 std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& temporary);
+// A write to a pipe whose reader has gone then fails, and the tool says so,
+// instead of the system ending the tool without a word (Windows does that
+// already).
+void FailWritesToClosedPipes();
 // Whether `path` names a character device or a FIFO (/dev/null, a named
 // pipe; NUL on Windows), which an output writes as it is.
 bool IsDeviceOrFifo(const std::string& path);

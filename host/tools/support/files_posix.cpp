@@ -1,5 +1,6 @@
 // The file-system calls of the Linux build.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,8 @@ namespace {
 bool DeviceOrFifoMode(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
 
 }  // namespace
+
+void FailWritesToClosedPipes() { signal(SIGPIPE, SIG_IGN); }
 
 bool IsDeviceOrFifo(const std::string& path) {
   struct stat info {};

@@ -69,6 +69,8 @@ std::FILE* CreateTemporaryFileFor(const std::string& destination, std::string& t
 // The standard library sees no file at NUL; the system answers what it is.
 // Named pipes are left out: opening one to ask would take one of its
 // server's instances.
+void FailWritesToClosedPipes() {}
+
 bool IsDeviceOrFifo(const std::string& path) {
   const HANDLE handle = OpenToAsk(path);
   if (handle == INVALID_HANDLE_VALUE) return false;

@@ -1,5 +1,10 @@
 #include "support/tool_exit.h"
 
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "support/files.h"
 #include "support/shown_text.h"
 
 namespace kav::tools {
@@ -16,6 +21,17 @@ int ReportUsageError(std::ostream& err, std::string_view tool, std::string_view 
 
 int ExitCodeOf(const Status& status, std::ostream& err, std::string_view tool) {
   return status ? kExitOk : ReportFailure(err, tool, status.error());
+}
+
+int RunTool(std::string_view tool, const std::function<int()>& command) {
+  FailWritesToClosedPipes();
+  try {
+    return command();
+  } catch (const std::bad_alloc&) {
+    return ReportFailure(std::cerr, tool, "out of memory");
+  } catch (const std::exception& e) {
+    return ReportFailure(std::cerr, tool, e.what());
+  }
 }
 
 }  // namespace kav::tools

@@ -2,6 +2,7 @@
 // error that says what went wrong.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string_view>
 
@@ -21,5 +22,10 @@ int ReportUsageError(std::ostream& err, std::string_view tool, std::string_view 
 
 // kExitOk for a step that succeeded, else its failure reported as ReportFailure does.
 int ExitCodeOf(const Status& status, std::ostream& err, std::string_view tool);
+
+// Runs a tool's `command` as its main does: a failure nothing else caught
+// (running out of memory) is reported as one line, and writing to a pipe
+// whose reader has gone is a failed write, not a silent end.
+int RunTool(std::string_view tool, const std::function<int()>& command);
 
 }  // namespace kav::tools
