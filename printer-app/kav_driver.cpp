@@ -8,6 +8,7 @@
 #include <string>
 
 #include "band_assembly.h"
+#include "device_turns.h"
 #include "host/plugin_library.h"
 #include "host/render_session.h"
 #include "kavhost/device_setup.h"
@@ -233,6 +234,7 @@ bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
     return Fail(job, "Unable to load the render plug-in: " + error);
   }
+  if (!TakeDeviceTurn(job)) return false;
   state->output.device = device;
   state->session.helper().SetSink(&state->output);
   papplJobSetData(job, state.release());
@@ -301,6 +303,7 @@ bool EndKavJob(pappl_job_t* job) {
   state->session.DisableDevice();
   papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%u pages, %.3f seconds inside the render plug-in.", state->pages,
               std::chrono::duration<double>(state->inPlugin).count());
+  EndDeviceTurn(job);
   if (state->output.writeFailed) return Fail(job, "Unable to send the job to the printer.");
   return true;
 }
