@@ -2,7 +2,9 @@
 # The printer application's speed on this machine: a 600 dpi A4 page, as JPEG
 # and as PWG raster, in colour, monochrome and bi-level. For each: seconds
 # from submission to the job's end at the device (the last byte written),
-# the share of it spent inside the render plug-in, pages per minute; and
+# the share of it spent inside the render plug-in, the share spent writing
+# to the device (the plug-in spools from inside its calls; not counted in
+# its share), pages per minute; and
 # the server's memory when idle. Figures, not a test.
 #
 #   bash bench/printer_app_bench.sh [BINARY_DIR]   (default out/build/linux/bin)
@@ -27,7 +29,7 @@ render jpeg 600 2100 2970 "$WORK/color.jpg" -dJPEGQ=90
 render jpeggray 600 2100 2970 "$WORK/gray.jpg" -dJPEGQ=90
 render pwgraster 600 2100 2970 "$WORK/color.pwg" -dcupsColorSpace=19 -dcupsBitsPerColor=8
 render pwgraster 600 2100 2970 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
-printf '%-6s %-11s %9s %14s %8s\n' input mode seconds "plug-in share" ppm
+printf '%-6s %-11s %9s %14s %13s %8s\n' input mode seconds "plug-in share" "device share" ppm
 for input in jpg:image/jpeg pwg:image/pwg-raster; do
   for mode in color monochrome bi-level; do
     kind=gray
@@ -39,7 +41,8 @@ for input in jpg:image/jpeg pwg:image/pwg-raster; do
     tail -n +"$((lines + 1))" "$LOG" >"$WORK/job.log"
     end=$(log_time "$(grep -m1 '\] Completed' "$WORK/job.log")")
     plugin=$(sed -n 's/.* pages, \([0-9.]*\) seconds inside the render plug-in.*/\1/p' "$WORK/job.log" | head -1)
-    awk -v i="${input%%:*}" -v m="$mode" -v s="$start" -v e="$end" -v p="$plugin" \
-      'BEGIN { t = e - s; printf "%-6s %-11s %9.3f %13.0f%% %8.1f\n", i, m, t, 100 * p / t, 60 / t }'
+    device=$(sed -n 's/.* \([0-9.]*\) seconds writing to the device.*/\1/p' "$WORK/job.log" | head -1)
+    awk -v i="${input%%:*}" -v m="$mode" -v s="$start" -v e="$end" -v p="$plugin" -v d="$device" \
+      'BEGIN { t = e - s; printf "%-6s %-11s %9.3f %13.0f%% %12.0f%% %8.1f\n", i, m, t, 100 * p / t, 100 * d / t, 60 / t }'
   done
 done

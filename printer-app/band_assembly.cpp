@@ -73,30 +73,29 @@ bool BandAssembler::Finish(const BandSink& sink) {
 }
 
 // The surface's part of the line in red-green-blue; columns the line does
-// not reach stay white.
+// not reach stay white. The format is chosen once a line, not once a pixel.
 void BandAssembler::ConvertLine(const uint8_t* line, uint8_t* rgb) const {
   const uint32_t first = layout_.offsetX;
   if (first >= lineWidth_) return;
   const uint32_t count = std::min(layout_.surfaceWidth, lineWidth_ - first);
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t x = first + i;
-    uint8_t* out = rgb + size_t{i} * 3;
-    switch (format_) {
-      case LineFormat::kBlack1: {
+  switch (format_) {
+    case LineFormat::kBlack1:
+      for (uint32_t i = 0, x = first; i < count; ++i, ++x) {
         const uint8_t level = (line[x / 8] & (0x80 >> (x % 8))) != 0 ? 0 : 255;
-        out[0] = out[1] = out[2] = level;
-        break;
+        rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = level;
       }
-      case LineFormat::kGray8:
-        out[0] = out[1] = out[2] = line[x];
-        break;
-      case LineFormat::kBlack8:
-        out[0] = out[1] = out[2] = static_cast<uint8_t>(255 - line[x]);
-        break;
-      case LineFormat::kRgb24:
-        std::memcpy(out, line + size_t{x} * 3, 3);
-        break;
-    }
+      break;
+    case LineFormat::kGray8:
+      for (uint32_t i = 0; i < count; ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = line[first + i];
+      break;
+    case LineFormat::kBlack8:
+      for (uint32_t i = 0; i < count; ++i) {
+        rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = static_cast<uint8_t>(255 - line[first + i]);
+      }
+      break;
+    case LineFormat::kRgb24:
+      std::memcpy(rgb, line + size_t{first} * 3, size_t{count} * 3);
+      break;
   }
 }
 

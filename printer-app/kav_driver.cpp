@@ -8,6 +8,7 @@
 #include <string>
 
 #include "band_assembly.h"
+#include "device_turns.h"
 #include "host/plugin_library.h"
 #include "host/render_session.h"
 #include "kavhost/device_setup.h"
@@ -37,14 +38,19 @@ constexpr const char* kMedia[] = {
 };
 
 // Every byte the plug-in spools goes to the printer's device; the first
-// failed write is remembered and ends the page.
+// failed write is remembered and ends the page. The plug-in spools from
+// inside its calls, so the time the device takes is counted apart.
 struct DeviceSink final : host::SpoolSink {
   void Write(const uint8_t* bytes, size_t size) override {
-    if (!writeFailed && papplDeviceWrite(device, bytes, size) < 0) writeFailed = true;
+    if (writeFailed) return;
+    const auto start = std::chrono::steady_clock::now();
+    if (papplDeviceWrite(device, bytes, size) < 0) writeFailed = true;
+    writing += std::chrono::steady_clock::now() - start;
   }
 
   pappl_device_t* device = nullptr;
   bool writeFailed = false;
+  std::chrono::steady_clock::duration writing{};
 };
 
 struct JobState {
@@ -56,7 +62,7 @@ struct JobState {
   unsigned pages = 0;      // pages started
   unsigned pageLines = 0;  // lines the page's header promises
   unsigned linesSeen = 0;
-  std::chrono::steady_clock::duration inPlugin{};  // time spent in the plug-in's calls
+  std::chrono::steady_clock::duration inPlugin{};  // time spent in the plug-in's calls, device writes included
 };
 
 JobState* StateOf(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
@@ -236,6 +242,7 @@ bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
     return Fail(job, "Unable to load the render plug-in: " + error);
   }
+  if (!TakeDeviceTurn(job)) return false;
   state->output.device = device;
   state->session.helper().SetSink(&state->output);
   papplJobSetData(job, state.release());
@@ -302,8 +309,11 @@ bool EndKavJob(pappl_job_t* job) {
   papplJobSetData(job, nullptr);
   if (!state) return true;
   state->session.DisableDevice();
-  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%u pages, %.3f seconds inside the render plug-in.", state->pages,
-              std::chrono::duration<double>(state->inPlugin).count());
+  using Seconds = std::chrono::duration<double>;
+  papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+              "%u pages, %.3f seconds inside the render plug-in, %.3f seconds writing to the device.", state->pages,
+              Seconds(state->inPlugin - state->output.writing).count(), Seconds(state->output.writing).count());
+  EndDeviceTurn(job);
   if (state->output.writeFailed) return Fail(job, "Unable to send the job to the printer.");
   return true;
 }

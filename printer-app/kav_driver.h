@@ -18,6 +18,8 @@ bool KavDriverInit(pappl_system_t* system, const char* driverName, const char* d
 // document filters that read raster headers themselves. Every failure is
 // logged on the job, made its message, and answered false; EndKavJob frees
 // what StartKavJob made and is called on every path once StartKavJob succeeded.
+// Between the two the job has the printer's device to itself (StartKavJob
+// waits for another job of the printer to end its turn).
 bool StartKavJob(pappl_job_t* job, pappl_device_t* device);
 // `header` describes the lines that follow exactly (width, type, resolution).
 bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_color_mode_t colorMode);

@@ -133,15 +133,13 @@ bool PrintRasterFile(pappl_job_t* job, const std::string& path, pappl_color_mode
   return ok;
 }
 
-bool PrintRendered(pappl_job_t* job, pappl_device_t* device, const pappl_pr_options_t& options,
-                   const std::string& raster) {
-  if (!StartKavJob(job, device)) return false;
+bool PrintCopies(pappl_job_t* job, const pappl_pr_options_t& options, const std::string& raster) {
   bool ok = true;
   for (int copy = 0; ok && copy < options.copies; ++copy) ok = PrintRasterFile(job, raster, options.print_color_mode);
-  return EndKavJob(job) && ok;
+  return ok;
 }
 
-bool FilterDocument(pappl_job_t* job, pappl_device_t* device, void*) {
+bool RenderAndPrint(pappl_job_t* job) {
   const char* input = papplJobGetFilename(job);
   const char* format = papplJobGetFormat(job);
   if (input == nullptr || format == nullptr) return Fail(job, "The job has no document file.");
@@ -155,12 +153,19 @@ bool FilterDocument(pappl_job_t* job, pappl_device_t* device, void*) {
   } else {
     close(fd);
     const bool pdf = std::strcmp(format, "application/pdf") == 0;
-    ok = RunGhostscript(job, GhostscriptArguments(*options, pdf, input, path)) &&
-         PrintRendered(job, device, *options, path);
+    ok = RunGhostscript(job, GhostscriptArguments(*options, pdf, input, path)) && PrintCopies(job, *options, path);
     unlink(path);
   }
   papplJobDeletePrintOptions(options);
   return ok;
+}
+
+// The job's turn on the device spans the whole filter: a document Ghostscript
+// cannot read ends the job too, and PAPPL then closes the device.
+bool FilterDocument(pappl_job_t* job, pappl_device_t* device, void*) {
+  if (!StartKavJob(job, device)) return false;
+  const bool ok = RenderAndPrint(job);
+  return EndKavJob(job) && ok;
 }
 
 }  // namespace

@@ -209,6 +209,46 @@ group_two() {
   done
 }
 
+# A raster document streamed to a printer just as it starts a spooled job:
+# PAPPL prints the two at once on the printer's one device. Round after
+# round, a JPEG then at once a PWG page to one printer: the server stays up,
+# no job fails, and every job that PAPPL accepted reaches the device whole
+# (one job, or both one after the other, in each device file).
+group_streamed() {
+  start_server
+  add_printer p1
+  render pgmraw 300 1480 2100 "$WORK/ref-gray.pgm"
+  render jpeggray 300 1480 2100 "$WORK/gray.jpg" -dJPEGQ=95
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  local log="$WORK/state/kav-printer-app.log" round pages completed before both=0 page
+  for round in $(seq "${KAV_STREAMED_ROUNDS:-40}"); do
+    rm -f "$WORK/out-p1"/* "$WORK"/decoded*.png
+    before=$(grep -c '\] Completed' "$log")
+    ipptool -T 60 -t -d spooled="$WORK/gray.jpg" -d spooled-format=image/jpeg -d streamed="$WORK/gray.pwg" \
+      -d round="$round" "ipp://localhost:$PORT/ipp/print/p1" "$DATA/spooled-then-streamed.test" \
+      >"$WORK/ipptool.out" 2>&1 || { cat "$WORK/ipptool.out"; fail "round $round: ipptool failed"; }
+    kill -0 "$SERVER_PID" 2>/dev/null || fail "round $round: the server died"
+    ! grep -q '^E.*\[Job ' "$log" || fail "round $round: a job failed: $(grep '^E.*\[Job ' "$log" | head -3)"
+    completed=$(($(grep -c '\] Completed' "$log") - before))
+    [ "$completed" -ge 1 ] || fail "round $round: no job completed"
+    [ "$completed" -eq 2 ] && both=$((both + 1))
+    pages=0
+    for file in "$WORK/out-p1"/*; do
+      "$BIN/kavjob" decode "$file" -o "$WORK/decoded-$pages.png" >/dev/null ||
+        fail "round $round: kavjob cannot decode $(basename "$file")"
+      pages=$(ls "$WORK"/decoded*.png | wc -l)
+    done
+    [ "$pages" -eq "$completed" ] || fail "round $round: $completed jobs completed, $pages pages reached the device"
+    # Each page is the PWG page exactly, or the JPEG page as PAPPL placed it.
+    for page in "$WORK"/decoded*.png; do
+      "$BIN/page_check" "$page" "$WORK/gray.pwg" --mode mono --dpi 300 --paper A5 >/dev/null 2>&1 ||
+        "$BIN/page_check" "$page" "$WORK/ref-gray.pgm" --mode mono --dpi 300 --paper A5 --psnr 40 --blocks 8 \
+          >/dev/null || fail "round $round: a page matches neither document"
+    done
+  done
+  echo "ok: $round rounds, both jobs accepted and printed in $both of them"
+}
+
 # The sample documents CUPS's conformance suites print, made from the test
 # page, in $WORK/suite beside copies of the suites.
 make_suite_documents() {
@@ -311,6 +351,7 @@ group_conformance() {
     "RFC 8011 section 4.2.5: Get-Printer-Attributes Operation (default)=printer-uri-supported uri-security-supported")
   run_suite ipp-everywhere.test "${known[@]}"
   run_suite ipp-2.0.test "${known[@]}"
+  kill -0 "$SERVER_PID" 2>/dev/null || fail "the server died during the suites"
 }
 
 CUPSD_PID=
@@ -407,6 +448,7 @@ case $GROUP in
   pdf) group_pdf ;;
   bad) group_bad ;;
   two) group_two ;;
+  streamed) group_streamed ;;
   conformance) group_conformance ;;
   cups) group_cups ;;
   *) fail "unknown group $GROUP" ;;
