@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -475,6 +476,22 @@ TEST_F(ToolRunTest, ScriptsLargerThanTheLimitAreNotRead) {
   ExpectOneLineFailure(Host({"replay", "large.json", "-o", "x.job"}), 1,
                        "kavhost: large.json: " + std::to_string(kMaxScriptBytes + 1) + " bytes, more than the 16 MiB");
   std::remove("large.json");
+}
+
+// The job's size is checked before anything is allocated: a sparse file
+// costs no disk and would take 2 GiB of memory if read.
+TEST_F(ToolRunTest, JobsLargerThanTheLimitAreNotRead) {
+  const uint64_t size = (uint64_t{2} << 30) + 1;
+  { std::ofstream create("large.job", std::ios::binary); }
+  std::filesystem::resize_file("large.job", size);
+  for (const char* command : {"inspect", "decode"}) {
+    std::vector<std::string> args = {command, "large.job"};
+    if (std::string(command) == "decode") args.insert(args.end(), {"-o", "large.png"});
+    ExpectOneLineFailure(Job(args), 1,
+                         "kavjob: large.job: a job of " + std::to_string(size) + " bytes is more than kavjob reads");
+  }
+  EXPECT_FALSE(Exists("large.png"));
+  std::remove("large.job");
 }
 
 TEST_F(ToolRunTest, StringsListsTheUiLibrarysDisplayStrings) {

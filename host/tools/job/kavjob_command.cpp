@@ -16,13 +16,27 @@ namespace {
 
 constexpr const char* kTool = "kavjob";
 
+// A job is read whole; the largest page our host makes (A3 at 1200 dpi in
+// colour) takes under 1 GiB, so twice that leaves room for every real job.
+constexpr uint64_t kMaxJobBytes = uint64_t{2} << 30;
+
+Result<std::vector<uint8_t>> ReadJobFile(const std::string& path) {
+  const Result<uint64_t> size = RegularFileSize(path);
+  if (!size) return size.failure();
+  if (*size > kMaxJobBytes) {
+    return Error{path + ": a job of " + std::to_string(*size) + " bytes is more than kavjob reads (at most " +
+                 std::to_string(kMaxJobBytes >> 30) + " GiB)"};
+  }
+  return ReadWholeFile(path);
+}
+
 // The listing goes to the standard output, or to a file when one is named;
 // the file keeps the lines read before a fault, for finding the fault.
 Status Inspect(const std::string& path, const std::string& listing, std::ostream& out) {
   if (!listing.empty()) {
     if (const Status distinct = CheckOutputIsNoInput(listing, {path}); !distinct) return distinct;
   }
-  const Result<std::vector<uint8_t>> job = ReadWholeFile(path);
+  const Result<std::vector<uint8_t>> job = ReadJobFile(path);
   if (!job) return job.failure();
   const JobReading reading = ReadJob(job->data(), job->size());
   std::ostringstream text;
@@ -47,7 +61,7 @@ std::string PageLine(size_t index, const Image& page, const PagePlan& plan, cons
 // Every page is written to its own temporary file; they take their names
 // together once the last page is decoded, so a fault leaves none behind.
 Status Decode(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err) {
-  const Result<std::vector<uint8_t>> job = ReadWholeFile(path);
+  const Result<std::vector<uint8_t>> job = ReadJobFile(path);
   if (!job) return job.failure();
   const JobReading reading = ReadJob(job->data(), job->size());
   if (!reading.status) return WithContext(reading.status, path);
