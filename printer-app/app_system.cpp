@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "device_turns.h"
 #include "kav_driver.h"
 #include "pdf_filter.h"
 
@@ -137,6 +138,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplSystemSetFooterHTML(system, kFooterHtml);
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
   AddPdfFilter(system);
+  ReleaseHeldJobsWhenFree(system);
   papplSystemLoadState(system, paths.stateFile.c_str());
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                              const_cast<char*>(paths.stateFile.c_str()));

@@ -1,5 +1,6 @@
 #include "device_turns.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -18,83 +19,204 @@ constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // wait for other jobs leaves out every job that started before this server.
 const time_t kServerStart = std::time(nullptr);
 
+// One thread's pass of a job through the driver.
+struct Run {
+  int id;
+  int jobId;
+  bool done;  // writes nothing more
+};
+
 struct PrinterTurns {
-  int writer = 0;          // the job writing to the device, 0 for none
-  std::set<int> finished;  // jobs done writing, not yet ended
+  std::vector<Run> runs;  // the printer's jobs inside the driver
+  int writer = 0;         // the run writing to the device, 0 for none
+};
+
+// The jobs EndDeviceTurn held on one printer, until they are released.
+struct HeldJobs {
+  std::set<int> jobIds;
+  bool wasFree = false;      // no job of the printer ran at the last look
+  bool releasedOne = false;  // the first is on its way; the others may queue behind it
 };
 
 std::mutex mutex;
 std::condition_variable turnEnded;
-std::map<int, PrinterTurns> printers;  // by printer id; only while a job of it prints
+int lastRun = 0;
+std::map<int, PrinterTurns> printers;  // by printer id; only while a job of it is in the driver
+std::map<int, HeldJobs> held;          // by printer id
 
 void ForgetIfIdle(int printerId) {
   const auto found = printers.find(printerId);
-  if (found != printers.end() && found->second.writer == 0 && found->second.finished.empty()) printers.erase(found);
+  if (found != printers.end() && found->second.runs.empty()) printers.erase(found);
 }
 
-struct ProcessingJobs {
+Run* FindRun(PrinterTurns& turns, int run) {
+  for (Run& each : turns.runs) {
+    if (each.id == run) return &each;
+  }
+  return nullptr;
+}
+
+bool HasRunOf(const PrinterTurns& turns, int jobId) {
+  return std::any_of(turns.runs.begin(), turns.runs.end(), [jobId](const Run& run) { return run.jobId == jobId; });
+}
+
+void RemoveRun(int printerId, int run) {
+  auto& runs = printers[printerId].runs;
+  runs.erase(std::remove_if(runs.begin(), runs.end(), [run](const Run& each) { return each.id == run; }), runs.end());
+  ForgetIfIdle(printerId);
+}
+
+struct JobFilter {
   int self;
+  bool (*wanted)(pappl_job_t*);
   std::vector<int> ids;
 };
 
-void CollectProcessing(pappl_job_t* job, void* data) {
-  auto* jobs = static_cast<ProcessingJobs*>(data);
-  if (papplJobGetID(job) != jobs->self && papplJobGetState(job) == IPP_JSTATE_PROCESSING &&
-      papplJobGetTimeProcessed(job) >= kServerStart) {
-    jobs->ids.push_back(papplJobGetID(job));
+void CollectJob(pappl_job_t* job, void* data) {
+  auto* filter = static_cast<JobFilter*>(data);
+  if (papplJobGetID(job) != filter->self && filter->wanted(job)) filter->ids.push_back(papplJobGetID(job));
+}
+
+// The ids of the printer's active jobs, other than `self`, that `wanted` picks.
+std::vector<int> ActiveJobs(pappl_printer_t* printer, int self, bool (*wanted)(pappl_job_t*)) {
+  JobFilter filter{self, wanted, {}};
+  papplPrinterIterateActiveJobs(printer, CollectJob, &filter, 1, 0);
+  return filter.ids;
+}
+
+// Printing now, including a job that has not reached the driver yet (a
+// picture is decoded first) or has left it and is being ended.
+bool PrintingSinceStart(pappl_job_t* job) {
+  return papplJobGetState(job) == IPP_JSTATE_PROCESSING && papplJobGetTimeProcessed(job) >= kServerStart;
+}
+
+bool Pending(pappl_job_t* job) { return papplJobGetState(job) == IPP_JSTATE_PENDING; }
+
+bool Running(pappl_job_t* job) { return Pending(job) || PrintingSinceStart(job); }
+
+// Holds every job of the printer that waits to print, so that the ends of
+// jobs that printed side by side start none of them.
+void HoldPendingJobs(pappl_printer_t* printer) {
+  std::vector<int> heldNow;
+  for (int id : ActiveJobs(printer, 0, Pending)) {
+    pappl_job_t* job = papplPrinterFindJob(printer, id);
+    if (job != nullptr && papplJobHold(job, nullptr, "indefinite", 0)) heldNow.push_back(id);
+  }
+  if (heldNow.empty()) return;
+  papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO,
+                  "Jobs printed side by side; %d waiting jobs are held until the printer is free.",
+                  static_cast<int>(heldNow.size()));
+  std::lock_guard lock(mutex);
+  HeldJobs& jobs = held[papplPrinterGetID(printer)];
+  jobs.jobIds.insert(heldNow.begin(), heldNow.end());
+  jobs.wasFree = false;
+}
+
+// The held jobs of a printer to release now: the first once the printer has
+// been free at two looks in a row (the job that ended last may still be
+// closing the device), the others once the first has started.
+std::vector<int> JobsToRelease(HeldJobs& jobs, bool busy) {
+  std::vector<int> release;
+  if (busy) {
+    if (jobs.releasedOne) release.assign(jobs.jobIds.begin(), jobs.jobIds.end());
+  } else if (jobs.wasFree) {
+    release.push_back(*jobs.jobIds.begin());
+    jobs.releasedOne = true;
+  }
+  jobs.wasFree = !busy;
+  for (int id : release) jobs.jobIds.erase(id);
+  return release;
+}
+
+void ReleaseHeldJobsOf(pappl_printer_t* printer) {
+  const int printerId = papplPrinterGetID(printer);
+  const bool busy = !ActiveJobs(printer, 0, Running).empty();
+  std::vector<int> release;
+  {
+    std::lock_guard lock(mutex);
+    HeldJobs& jobs = held[printerId];
+    release = JobsToRelease(jobs, busy);
+    if (jobs.jobIds.empty()) held.erase(printerId);
+  }
+  for (int id : release) {
+    pappl_job_t* job = papplPrinterFindJob(printer, id);
+    // A job released, cancelled or started by someone else meanwhile is left as it is.
+    if (job != nullptr && papplJobGetState(job) == IPP_JSTATE_HELD) papplJobRelease(job, nullptr);
   }
 }
 
-// The other jobs of the printer that PAPPL is printing, including those that
-// have not reached the driver yet (a picture is decoded first).
-std::vector<int> OtherProcessingJobs(pappl_printer_t* printer, int self) {
-  ProcessingJobs jobs{self, {}};
-  papplPrinterIterateActiveJobs(printer, CollectProcessing, &jobs, 1, 0);
-  return jobs.ids;
+bool ReleaseHeldJobs(pappl_system_t* system, void*) {
+  std::vector<int> printerIds;
+  {
+    std::lock_guard lock(mutex);
+    for (const auto& entry : held) printerIds.push_back(entry.first);
+  }
+  for (int printerId : printerIds) {
+    if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr)) {
+      ReleaseHeldJobsOf(printer);
+    } else {
+      std::lock_guard lock(mutex);
+      held.erase(printerId);
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
-bool TakeDeviceTurn(pappl_job_t* job) {
+DeviceTurn TakeDeviceTurn(pappl_job_t* job) {
   const int printerId = papplPrinterGetID(papplJobGetPrinter(job));
+  const int jobId = papplJobGetID(job);
   std::unique_lock lock(mutex);
-  // The printer's entry may go and come back while the lock is let go.
+  const int run = ++lastRun;
+  const bool duplicate = HasRunOf(printers[printerId], jobId);
+  printers[printerId].runs.push_back({run, jobId, duplicate});
+  if (duplicate) return {run, TurnStart::kDuplicate};
+  // The printer's entry stays while this run is in it, but the vector may move.
   while (printers[printerId].writer != 0) {
     if (papplJobIsCanceled(job)) {
-      ForgetIfIdle(printerId);
-      return false;
+      RemoveRun(printerId, run);
+      return {run, TurnStart::kCanceled};
     }
     turnEnded.wait_for(lock, kPollInterval);
   }
-  printers[printerId].writer = papplJobGetID(job);
-  return true;
+  printers[printerId].writer = run;
+  return {run, TurnStart::kWrite};
 }
 
-void EndDeviceTurn(pappl_job_t* job) {
+void EndDeviceTurn(pappl_job_t* job, int run) {
   pappl_printer_t* printer = papplJobGetPrinter(job);
   const int printerId = papplPrinterGetID(printer);
   const int self = papplJobGetID(job);
   {
     std::lock_guard lock(mutex);
     PrinterTurns& turns = printers[printerId];
-    if (turns.writer == self) turns.writer = 0;
-    turns.finished.insert(self);
+    if (Run* mine = FindRun(turns, run)) mine->done = true;
+    if (turns.writer == run) turns.writer = 0;
   }
   turnEnded.notify_all();
+  bool sideBySide = false;
   for (;;) {
     // PAPPL is asked outside the lock: it takes its own printer lock.
-    const std::vector<int> others = OtherProcessingJobs(printer, self);
+    const std::vector<int> others = ActiveJobs(printer, self, PrintingSinceStart);
     std::unique_lock lock(mutex);
-    PrinterTurns& turns = printers[printerId];
-    bool othersPrinting = false;
-    for (int id : others) othersPrinting = othersPrinting || turns.finished.count(id) == 0;
-    if (!othersPrinting) {
-      turns.finished.erase(self);
-      ForgetIfIdle(printerId);
-      return;
-    }
+    const PrinterTurns& turns = printers[printerId];
+    const bool runsDone = std::all_of(turns.runs.begin(), turns.runs.end(), [](const Run& each) { return each.done; });
+    // A printing job without a run has not reached the driver yet, or has
+    // left it and may still close the device.
+    const bool othersOutside =
+        std::any_of(others.begin(), others.end(), [&turns](int id) { return !HasRunOf(turns, id); });
+    sideBySide = sideBySide || turns.runs.size() > 1 || !others.empty();
+    if (runsDone && !othersOutside) break;
     turnEnded.wait_for(lock, kPollInterval);
   }
+  if (sideBySide) HoldPendingJobs(printer);
+  std::lock_guard lock(mutex);
+  RemoveRun(printerId, run);
+}
+
+void ReleaseHeldJobsWhenFree(pappl_system_t* system) {
+  papplSystemAddTimerCallback(system, 0, 1, ReleaseHeldJobs, nullptr);
 }
 
 }  // namespace kav::app

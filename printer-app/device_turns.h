@@ -1,27 +1,49 @@
-// Jobs of one printer take turns on its device.
+// Jobs of one printer take turns on its device, and PAPPL is kept from
+// starting jobs side by side.
 //
-// PAPPL 1.3.1 starts a streamed raster document at once when no job of the
-// printer is printing yet, even when a spooled job has been accepted a moment
-// before and is just being started; the two jobs then print at the same time
-// and get the printer's one device, and the first to end closes it under the
-// other, whose next write crashes the server. PAPPL opens the device before
-// the driver is called, so the driver cannot keep the second job off it;
-// instead the two take turns writing, and the first to be done does not end
-// (which makes PAPPL close the device) while another job of the printer still
-// prints.
+// PAPPL 1.3.1 hands the next job to a new thread before it marks anything as
+// printing. A job submitted, cancelled or ended in that moment starts another
+// job beside it, or the same job a second time, and a job cancelled in that
+// moment is started after all. Once two jobs print together, their two ends
+// each start a job, and so on while jobs wait. Jobs side by side get the
+// printer's one device, and the first to end closes it under the other, whose
+// next write crashes the server. PAPPL opens the device before the driver is
+// called, so the driver cannot keep a job off it; instead:
+// - the jobs take turns writing, and a second start of a job already printing
+//   writes nothing;
+// - a job does not end (which makes PAPPL close the device) while another job
+//   of the printer still writes or is about to;
+// - jobs that printed side by side hold every waiting job of the printer
+//   before they end, so their ends start nothing, and the waiting jobs are
+//   released one at a time once the printer has been free for a second.
 #pragma once
 
 #include <pappl/pappl.h>
 
 namespace kav::app {
 
-// Waits until no other job of the job's printer is writing to the device and
-// makes the job the one that does. False when the job was cancelled meanwhile.
-bool TakeDeviceTurn(pappl_job_t* job);
+// How a job's run through the driver begins.
+enum class TurnStart {
+  kWrite,      // the run has the device to itself until EndDeviceTurn
+  kDuplicate,  // the job already runs in another thread: this run writes nothing
+  kCanceled,   // the job was cancelled while it waited; EndDeviceTurn is not called
+};
 
-// Ends the job's turn on the device (the job writes nothing more), then waits
-// until every other job the printer is printing has ended its own turn, so
-// that PAPPL closes the device only when no job needs it any longer.
-void EndDeviceTurn(pappl_job_t* job);
+struct DeviceTurn {
+  int run = 0;  // names this run to EndDeviceTurn
+  TurnStart start = TurnStart::kCanceled;
+};
+
+// Waits until no other run of the job's printer is writing to the device and
+// makes this run the one that does.
+DeviceTurn TakeDeviceTurn(pappl_job_t* job);
+
+// Ends the run's turn on the device (it writes nothing more), then waits until
+// no other job of the printer still writes or is about to, so that PAPPL
+// closes the device only when no job needs it any longer.
+void EndDeviceTurn(pappl_job_t* job, int run);
+
+// Releases the jobs that EndDeviceTurn held, from a timer of the system.
+void ReleaseHeldJobsWhenFree(pappl_system_t* system);
 
 }  // namespace kav::app

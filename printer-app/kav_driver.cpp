@@ -54,6 +54,8 @@ struct DeviceSink final : host::SpoolSink {
 };
 
 struct JobState {
+  pappl_job_t* job;
+  DeviceTurn turn;
   host::RenderSession session;
   DeviceSink output;
   std::optional<tools::DeviceSettings> enabled;  // the device as last enabled
@@ -65,7 +67,14 @@ struct JobState {
   std::chrono::steady_clock::duration inPlugin{};  // time spent in the plug-in's calls, device writes included
 };
 
-JobState* StateOf(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
+// The job this thread prints. PAPPL may run one job in two threads at once
+// (see device_turns.h), so a job's state belongs to the thread, not the job.
+thread_local JobState* running = nullptr;
+
+JobState* StateOf(pappl_job_t* job) { return running != nullptr && running->job == job ? running : nullptr; }
+
+// A second run of a job already printing passes every step without output.
+bool Duplicate(const JobState* state) { return state != nullptr && state->turn.start == TurnStart::kDuplicate; }
 
 // Logs the failure on the job, makes it the job's message and answers false.
 bool Fail(pappl_job_t* job, const std::string& message) {
@@ -238,20 +247,26 @@ void SetDefaultMedia(pappl_pr_driver_data_t* data) {
 
 bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   auto state = std::make_unique<JobState>();
+  state->job = job;
   std::string error;
   if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
     return Fail(job, "Unable to load the render plug-in: " + error);
   }
-  if (!TakeDeviceTurn(job)) return false;
+  state->turn = TakeDeviceTurn(job);
+  if (state->turn.start == TurnStart::kCanceled) return false;
+  if (Duplicate(state.get())) {
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PAPPL started this job a second time; the second run prints nothing.");
+  }
   state->output.device = device;
   state->session.helper().SetSink(&state->output);
-  papplJobSetData(job, state.release());
+  running = state.release();
   return true;
 }
 
 bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_color_mode_t colorMode) {
   JobState* state = StateOf(job);
   if (state == nullptr) return Fail(job, "The job was not started.");
+  if (Duplicate(state)) return true;
   std::string error;
   const auto format = LineFormatOf(header);
   if (!format) {
@@ -283,6 +298,7 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
 
 bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
   JobState* state = StateOf(job);
+  if (Duplicate(state)) return true;
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
   ++state->linesSeen;
   return state->page->AddLine(
@@ -291,6 +307,7 @@ bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
 
 bool EndKavPage(pappl_job_t* job) {
   JobState* state = StateOf(job);
+  if (Duplicate(state)) return true;
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
   // PAPPL ends the page of a raster document cut short as if it were whole.
   if (state->linesSeen < state->pageLines) {
@@ -306,14 +323,18 @@ bool EndKavPage(pappl_job_t* job) {
 
 bool EndKavJob(pappl_job_t* job) {
   std::unique_ptr<JobState> state(StateOf(job));
-  papplJobSetData(job, nullptr);
   if (!state) return true;
+  running = nullptr;
+  if (Duplicate(state.get())) {
+    EndDeviceTurn(job, state->turn.run);
+    return true;
+  }
   state->session.DisableDevice();
   using Seconds = std::chrono::duration<double>;
   papplLogJob(job, PAPPL_LOGLEVEL_INFO,
               "%u pages, %.3f seconds inside the render plug-in, %.3f seconds writing to the device.", state->pages,
               Seconds(state->inPlugin - state->output.writing).count(), Seconds(state->output.writing).count());
-  EndDeviceTurn(job);
+  EndDeviceTurn(job, state->turn.run);
   if (state->output.writeFailed) return Fail(job, "Unable to send the job to the printer.");
   return true;
 }
