@@ -23,6 +23,51 @@ uint32_t BandStride(uint32_t width, uint32_t bitCount) {
   return static_cast<uint32_t>((uint64_t{width} * bitCount + 31) / 32 * 4);
 }
 
+namespace {
+
+// Each builds one band row from the row's red, green and blue pixels and
+// answers whether it has ink. One loop per mode, so that the mode is not
+// looked at once a pixel.
+bool ColorRow(const uint8_t* rgb, uint32_t width, uint8_t* out) {
+  uint8_t whiteOnly = 0xFF;
+  for (uint32_t x = 0; x < width; ++x) {
+    const uint8_t red = rgb[3 * x];
+    const uint8_t green = rgb[3 * x + 1];
+    const uint8_t blue = rgb[3 * x + 2];
+    out[3 * x] = blue;
+    out[3 * x + 1] = green;
+    out[3 * x + 2] = red;
+    whiteOnly &= red & green & blue;
+  }
+  return whiteOnly != 0xFF;
+}
+
+bool GrayRow(const uint8_t* rgb, uint32_t width, uint8_t* out) {
+  uint8_t whiteOnly = 0xFF;
+  for (uint32_t x = 0; x < width; ++x) {
+    out[x] = Luma(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
+    whiteOnly &= out[x];
+  }
+  return whiteOnly != 0xFF;
+}
+
+// 1 is white; the bits past the row's end stay white.
+bool MonoRow(const uint8_t* rgb, uint32_t width, uint32_t y, uint8_t* out) {
+  bool ink = false;
+  for (uint32_t first = 0; first < width; first += 8) {
+    uint8_t byte = 0xFF;
+    for (uint32_t bit = 0; bit < 8 && first + bit < width; ++bit) {
+      const uint32_t x = first + bit;
+      if (InkAt(Luma(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]), x, y)) byte &= static_cast<uint8_t>(~(0x80 >> bit));
+    }
+    out[first / 8] = byte;
+    ink = ink || byte != 0xFF;
+  }
+  return ink;
+}
+
+}  // namespace
+
 void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t rows, uint32_t dpi, HostBand& band) {
   const uint32_t width = page.width();
   const ModeFormat format = FormatOf(mode);
@@ -46,24 +91,19 @@ void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t ro
     const uint32_t y = top + r;
     page.Row(y, rgb.data());
     uint8_t* out = band.bits.data() + static_cast<size_t>(r) * stride;
-    for (uint32_t x = 0; x < width; ++x) {
-      const uint8_t* p = &rgb[3 * x];
-      if (mode == ColorMode::kColor) {
-        out[3 * x] = p[2];
-        out[3 * x + 1] = p[1];
-        out[3 * x + 2] = p[0];
-        if (p[0] != 255 || p[1] != 255 || p[2] != 255) band.blank = false;
-        continue;
-      }
-      const uint8_t level = Luma(p[0], p[1], p[2]);
-      if (mode == ColorMode::kGray) {
-        out[x] = level;
-        if (level != 255) band.blank = false;
-      } else if (InkAt(level, x, y)) {
-        out[x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
-        band.blank = false;
-      }
+    bool ink = false;
+    switch (mode) {
+      case ColorMode::kColor:
+        ink = ColorRow(rgb.data(), width, out);
+        break;
+      case ColorMode::kGray:
+        ink = GrayRow(rgb.data(), width, out);
+        break;
+      case ColorMode::kMono:
+        ink = MonoRow(rgb.data(), width, y, out);
+        break;
     }
+    if (ink) band.blank = false;
   }
 }
 
