@@ -12,6 +12,7 @@
 #include <string>
 
 #include "device_turns.h"
+#include "interrupted_jobs.h"
 #include "kav_driver.h"
 #include "pdf_filter.h"
 
@@ -99,6 +100,23 @@ bool Listen(pappl_system_t* system, const char* name) {
   return false;
 }
 
+// Loads the saved printers and jobs. Jobs that were printing when the server
+// stopped come back held and are released once their printer is free.
+void LoadState(pappl_system_t* system) {
+  const auto interrupted = HoldInterruptedJobs(paths.stateFile);
+  if (!interrupted) {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR, "Jobs that were printing when the server stopped stay stopped: %s",
+             interrupted.error().c_str());
+  }
+  papplSystemLoadState(system, paths.stateFile.c_str());
+  if (!interrupted) return;
+  for (const InterruptedJob& job : *interrupted) {
+    papplLog(system, PAPPL_LOGLEVEL_INFO,
+             "Job %d was printing when the server stopped; it prints again from its start.", job.jobId);
+    ReleaseWhenFree(job.printerId, job.jobId);
+  }
+}
+
 }  // namespace
 
 pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* context) {
@@ -139,7 +157,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
   AddPdfFilter(system);
   ReleaseHeldJobsWhenFree(system);
-  papplSystemLoadState(system, paths.stateFile.c_str());
+  LoadState(system);
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                              const_cast<char*>(paths.stateFile.c_str()));
   return system;

@@ -215,6 +215,11 @@ void EndDeviceTurn(pappl_job_t* job, int run) {
   RemoveRun(printerId, run);
 }
 
+void ReleaseWhenFree(int printerId, int jobId) {
+  std::lock_guard lock(mutex);
+  held[printerId].jobIds.insert(jobId);
+}
+
 void ReleaseHeldJobsWhenFree(pappl_system_t* system) {
   papplSystemAddTimerCallback(system, 0, 1, ReleaseHeldJobs, nullptr);
 }

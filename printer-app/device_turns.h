@@ -43,7 +43,11 @@ DeviceTurn TakeDeviceTurn(pappl_job_t* job);
 // closes the device only when no job needs it any longer.
 void EndDeviceTurn(pappl_job_t* job, int run);
 
-// Releases the jobs that EndDeviceTurn held, from a timer of the system.
+// Releases the jobs that EndDeviceTurn held, and those given to
+// ReleaseWhenFree, from a timer of the system.
 void ReleaseHeldJobsWhenFree(pappl_system_t* system);
+
+// Releases a held job of the printer as the jobs EndDeviceTurn holds are.
+void ReleaseWhenFree(int printerId, int jobId);
 
 }  // namespace kav::app

@@ -178,6 +178,34 @@ PY
   expect_ended canceled "." "job cancelled while printing"
 }
 
+# A job that was printing when the server was killed: PAPPL saves it as
+# "processing" (made here from a held job, whose document and attributes PAPPL
+# keeps the same way). The next server prints it from its start, and stops
+# without waiting for it.
+group_restart() {
+  start_server
+  add_printer p1
+  render jpeggray 300 1480 2100 "$WORK/gray.jpg" -dJPEGQ=95
+  render pgmraw 300 1480 2100 "$WORK/ref-gray.pgm"
+  ipptool -T 60 -t -f "$WORK/gray.jpg" -d format=image/jpeg -d mode=monochrome -d dpi=300dpi \
+    -d media=iso_a5_148x210mm "ipp://localhost:$PORT/ipp/print/p1" "$DATA/hold-job.test" >"$WORK/ipptool.out" 2>&1 ||
+    { cat "$WORK/ipptool.out"; fail "the held job was not taken"; }
+  stop_server
+  local state="$WORK/state/kav-printer-app.state"
+  grep -q '^Job .* id="1" .*state="4"' "$state" || fail "the held job is not in the saved state: $(cat "$state")"
+  sed -i '/^Job / s/ state="4"/ state="5"/' "$state"
+  start_server
+  ipptool -T 90 -t -d job=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_completed "job printing when the server stopped"
+  grep -q "Job 1 was printing when the server stopped" "$WORK/state/kav-printer-app.log" ||
+    fail "the log does not name the job printing when the server stopped"
+  check_job p1 "job printing when the server stopped" gray 300 A5 "$WORK/ref-gray.pgm" --psnr 45
+  kill "$SERVER_PID"
+  for _ in $(seq 100); do kill -0 "$SERVER_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$SERVER_PID" 2>/dev/null && fail "the server waits for a job at shutdown"
+  echo "ok: the server stops at once"
+}
+
 # Two printers printing at the same time through the one loaded render
 # library: each job byte-identical to the same job printed alone.
 group_two() {
@@ -448,6 +476,7 @@ case $GROUP in
   pdf) group_pdf ;;
   bad) group_bad ;;
   two) group_two ;;
+  restart) group_restart ;;
   streamed) group_streamed ;;
   conformance) group_conformance ;;
   cups) group_cups ;;
