@@ -23,9 +23,6 @@ constexpr uint32_t kBandHeight = 128;
 // (dpi / 6 pixels) on every side. In hundredths of a millimetre this is
 // rounded up, so PAPPL's own count of the margin in pixels comes to dpi / 6.
 constexpr int kMarginHundredths = 424;
-// Resolutions the device mode may carry (as `kavhost print --dpi`).
-constexpr unsigned kMinDpi = 50;
-constexpr unsigned kMaxDpi = 4800;
 
 // The sheets of the family: ISO, JIS B and North American sizes, the six
 // sheets that have a size command of their own, and custom sizes between the
@@ -133,8 +130,10 @@ std::optional<tools::DeviceSettings> SettingsOf(const cups_page_header2_t& heade
             std::to_string(header.HWResolution[1]) + " dpi) are not supported.";
     return {};
   }
-  if (dpi < kMinDpi || dpi > kMaxDpi) {
-    error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside 50 to 4800 dpi.";
+  // The resolutions the device mode may carry, as for `kavhost print --dpi`.
+  if (dpi < tools::kMinDpi || dpi > tools::kMaxDpi) {
+    error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside " + std::to_string(tools::kMinDpi) +
+            " to " + std::to_string(tools::kMaxDpi) + " dpi.";
     return {};
   }
   const std::string size = std::to_string(TenthsOf(header.cupsWidth, dpi) / 10) + "." +
