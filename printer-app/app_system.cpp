@@ -15,6 +15,7 @@
 #include "interrupted_jobs.h"
 #include "kav_driver.h"
 #include "pdf_filter.h"
+#include "unknown_format.h"
 
 namespace kav::app {
 namespace {
@@ -156,6 +157,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplSystemSetFooterHTML(system, kFooterHtml);
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
   AddPdfFilter(system);
+  AddUnknownFormatFilter(system);
   ReleaseHeldJobsWhenFree(system);
   LoadState(system);
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),

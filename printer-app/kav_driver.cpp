@@ -73,13 +73,6 @@ JobState* StateOf(pappl_job_t* job) { return running != nullptr && running->job 
 // A second run of a job already printing passes every step without output.
 bool Duplicate(const JobState* state) { return state != nullptr && state->turn.start == TurnStart::kDuplicate; }
 
-// Logs the failure on the job, makes it the job's message and answers false.
-bool Fail(pappl_job_t* job, const std::string& message) {
-  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
-  papplJobSetMessage(job, "%s", message.c_str());
-  return false;
-}
-
 tools::ColorMode ModeOf(pappl_color_mode_t mode) {
   switch (mode) {
     case PAPPL_COLOR_MODE_BI_LEVEL:
@@ -244,6 +237,12 @@ void SetDefaultMedia(pappl_pr_driver_data_t* data) {
 
 }  // namespace
 
+bool Fail(pappl_job_t* job, const std::string& message) {
+  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
+  papplJobSetMessage(job, "%s", message.c_str());
+  return false;
+}
+
 bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   auto state = std::make_unique<JobState>();
   state->job = job;
@@ -347,6 +346,7 @@ bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const c
   data->rwriteline_cb = RWriteLine;
   data->rendpage_cb = REndPage;
   data->rendjob_cb = REndJob;
+  data->format = kDriverFormat;
   std::strncpy(data->make_and_model, kDriverDescription, sizeof data->make_and_model - 1);
   data->ppm = 20;
   data->ppm_color = 20;

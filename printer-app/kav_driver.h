@@ -4,15 +4,24 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+
 namespace kav::app {
 
 inline constexpr char kDriverName[] = "kav_page";
 inline constexpr char kDriverDescription[] = "KAV page printer";
+// The format PAPPL takes for a document it cannot identify. PAPPL 1.3.1
+// crashes on such a document when a driver names no format of its own; this
+// one is refused by a filter (see AddUnknownFormatFilter).
+inline constexpr char kDriverFormat[] = "application/octet-stream";
 
 // Fills the driver data of a printer: resolutions, media, colour modes,
 // margins and the raster callbacks.
 bool KavDriverInit(pappl_system_t* system, const char* driverName, const char* deviceUri, const char* deviceId,
                    pappl_pr_driver_data_t* data, ipp_t** attributes, void* context);
+
+// Logs the failure on the job, makes it the job's message and answers false.
+bool Fail(pappl_job_t* job, const std::string& message);
 
 // The driver's job and page steps, for the raster callbacks and for the
 // document filters that read raster headers themselves. Every failure is

@@ -25,12 +25,6 @@ constexpr std::chrono::seconds kRenderLimit{300};
 // Longest raster line read back (far beyond the widest sheet at 4800 dpi).
 constexpr unsigned kMaxLineBytes = 1u << 20;
 
-bool Fail(pappl_job_t* job, const std::string& message) {
-  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
-  papplJobSetMessage(job, "%s", message.c_str());
-  return false;
-}
-
 bool IsGray(pappl_color_mode_t mode) {
   return mode == PAPPL_COLOR_MODE_BI_LEVEL || mode == PAPPL_COLOR_MODE_MONOCHROME ||
          mode == PAPPL_COLOR_MODE_AUTO_MONOCHROME || mode == PAPPL_COLOR_MODE_PROCESS_MONOCHROME;

@@ -166,6 +166,12 @@ PY
   print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
   expect_ended aborted "." "JPEG claiming 65000 x 65000 pixels"
 
+  # Sent as application/octet-stream, PAPPL identifies it as none of the
+  # formats it takes (it used to crash the server).
+  head -c 5000 /dev/urandom >"$WORK/unknown.bin"
+  print_job p1 "$WORK/unknown.bin" application/octet-stream color 300 iso_a5_148x210mm 1
+  expect_ended aborted "none of the formats the printer takes" "document of no known format"
+
   head -c 20000 /dev/urandom | sed '1s/^/%PDF-1.4\n/' >"$WORK/garbage.pdf"
   print_job p1 "$WORK/garbage.pdf" application/pdf color 300 iso_a5_148x210mm 1
   expect_ended aborted "Ghostscript could not read the document" "garbage PDF"
