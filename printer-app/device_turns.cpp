@@ -119,7 +119,7 @@ std::vector<int> JobsToRelease(HeldJobs& jobs, bool busy) {
   std::vector<int> release;
   if (busy) {
     if (jobs.releasedOne) release.assign(jobs.jobIds.begin(), jobs.jobIds.end());
-  } else if (jobs.wasFree) {
+  } else if (jobs.wasFree && !jobs.jobIds.empty()) {
     release.push_back(*jobs.jobIds.begin());
     jobs.releasedOne = true;
   }
