@@ -164,7 +164,7 @@ data[i + 5:i + 9] = (65000).to_bytes(2, "big") * 2
 open(sys.argv[2], "wb").write(data)
 PY
   print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
-  expect_ended aborted "." "JPEG claiming 65000 x 65000 pixels"
+  expect_ended aborted "is 65000 x 65000 pixels; this server prints pictures of up to" "JPEG claiming 65000 x 65000 pixels"
 
   # Sent as application/octet-stream, PAPPL identifies it as none of the
   # formats it takes (it used to crash the server).
