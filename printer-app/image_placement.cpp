@@ -1,5 +1,8 @@
 #include "image_placement.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kav::app {
 namespace {
 
@@ -35,6 +38,19 @@ std::optional<SheetPosition> PlaceUnscaled(const pappl_pr_options_t& options, in
   if (sheetWidth != width || sheetHeight != height) return {};
   return SheetPosition{PixelsOf(media.left_margin, xdpi) + (printableWidth - width) / 2,
                        PixelsOf(media.top_margin, ydpi) + (printableHeight - height) / 2};
+}
+
+void SheetLine(const PictureView& picture, SheetPosition position, unsigned y, uint32_t sheetWidth, uint8_t* line) {
+  const size_t pixel = size_t(picture.channels);
+  std::memset(line, 0xFF, size_t{sheetWidth} * pixel);
+  const int row = static_cast<int>(y) - position.y;
+  if (row < 0 || row >= picture.height) return;
+  const int first = std::max(0, -position.x);  // the picture's first column on the sheet
+  const int x = std::max(0, position.x);
+  const int count = std::min(picture.width - first, static_cast<int>(sheetWidth) - x);
+  if (count <= 0) return;
+  std::memcpy(line + size_t(x) * pixel, picture.pixels + (size_t(row) * size_t(picture.width) + size_t(first)) * pixel,
+              size_t(count) * pixel);
 }
 
 }  // namespace kav::app

@@ -8,6 +8,7 @@
 
 #include <pappl/pappl.h>
 
+#include <cstdint>
 #include <optional>
 
 namespace kav::app {
@@ -23,5 +24,17 @@ struct SheetPosition {
 // `width` x `height` picture of `ppi` pixels per inch (0 for unknown), or
 // nothing when they scale or turn it.
 std::optional<SheetPosition> PlaceUnscaled(const pappl_pr_options_t& options, int width, int height, int ppi);
+
+// A decoded picture: `channels` bytes a pixel, rows top to bottom.
+struct PictureView {
+  const uint8_t* pixels;
+  int width;
+  int height;
+  int channels;
+};
+
+// Line y of a sheet `sheetWidth` pixels wide, in the picture's channels:
+// paper white, with the picture's row where it lands.
+void SheetLine(const PictureView& picture, SheetPosition position, unsigned y, uint32_t sheetWidth, uint8_t* line);
 
 }  // namespace kav::app

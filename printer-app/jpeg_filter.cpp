@@ -2,7 +2,6 @@
 
 #include <turbojpeg.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -86,32 +85,18 @@ bool WithinLimits(pappl_job_t* job, int width, int height, int channels) {
                                   " MiB.");
 }
 
-// One line of the sheet: paper white, with the picture's row where it lands.
-void FillLine(const Picture& picture, SheetPosition position, unsigned y, uint32_t sheetWidth, uint8_t* line) {
-  std::memset(line, 0xFF, size_t{sheetWidth} * size_t(picture.channels));
-  const int row = static_cast<int>(y) - position.y;
-  if (row < 0 || row >= picture.height) return;
-  const int first = position.x < 0 ? -position.x : 0;  // the picture's first column on the sheet
-  const int x = position.x < 0 ? 0 : position.x;
-  const int count = std::min(picture.width - first, static_cast<int>(sheetWidth) - x);
-  if (count <= 0) return;
-  const size_t pixel = size_t(picture.channels);
-  std::memcpy(line + size_t(x) * pixel,
-              picture.pixels.get() + (size_t(row) * size_t(picture.width) + size_t(first)) * pixel,
-              size_t(count) * pixel);
-}
-
 bool PrintUnscaled(pappl_job_t* job, pappl_device_t* device, const pappl_pr_options_t& options, const Picture& picture,
                    SheetPosition position) {
   const cups_page_header2_t& header = options.header;
   papplJobSetImpressions(job, 1);
   if (!StartKavJob(job, device)) return false;
+  const PictureView view{picture.pixels.get(), picture.width, picture.height, picture.channels};
   std::vector<uint8_t> line(header.cupsBytesPerLine);
   bool ok = true;
   for (int copy = 0; ok && copy < options.copies; ++copy) {
     ok = StartKavPage(job, header, options.print_color_mode);
     for (unsigned y = 0; ok && y < header.cupsHeight; ++y) {
-      FillLine(picture, position, y, header.cupsWidth, line.data());
+      SheetLine(view, position, y, header.cupsWidth, line.data());
       ok = !papplJobIsCanceled(job) && WriteKavLine(job, y, line.data());
     }
     ok = ok && EndKavPage(job);

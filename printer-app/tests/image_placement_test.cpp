@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 namespace kav::app {
 namespace {
 
@@ -55,6 +58,29 @@ TEST(PlaceUnscaledTest, PicturesPapplWouldScaleOrTurnAreLeftToIt) {
   EXPECT_FALSE(PlaceUnscaled(A5At300(PAPPL_SCALING_NONE, IPP_ORIENT_REVERSE_PORTRAIT), 1000, 1200, 300));
   EXPECT_FALSE(PlaceUnscaled(A5At300(PAPPL_SCALING_NONE, IPP_ORIENT_NONE), 1200, 1000, 300));
   EXPECT_TRUE(PlaceUnscaled(A5At300(PAPPL_SCALING_NONE, IPP_ORIENT_NONE), 1000, 1200, 300));
+}
+
+// A 4 x 3 gray picture whose pixel (x, y) is 10 * y + x.
+constexpr uint8_t kPicture[] = {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23};
+
+std::vector<uint8_t> LineOf(SheetPosition position, unsigned y, uint32_t sheetWidth) {
+  std::vector<uint8_t> line(sheetWidth, 0x55);
+  SheetLine({kPicture, 4, 3, 1}, position, y, sheetWidth, line.data());
+  return line;
+}
+
+TEST(SheetLineTest, PicturesRowsLandWhereTheyArePlacedOnWhitePaper) {
+  using Line = std::vector<uint8_t>;
+  EXPECT_EQ(LineOf({1, 1}, 0, 6), Line(6, 0xFF));
+  EXPECT_EQ(LineOf({1, 1}, 1, 6), (Line{0xFF, 0, 1, 2, 3, 0xFF}));
+  EXPECT_EQ(LineOf({1, 1}, 3, 6), (Line{0xFF, 20, 21, 22, 23, 0xFF}));
+  EXPECT_EQ(LineOf({1, 1}, 4, 6), Line(6, 0xFF));
+  // Larger than the sheet: cut on both sides, as centred.
+  EXPECT_EQ(LineOf({-1, -1}, 0, 2), (Line{11, 12}));
+  EXPECT_EQ(LineOf({-1, -1}, 1, 2), (Line{21, 22}));
+  // Reaching past the right edge, or off the sheet altogether.
+  EXPECT_EQ(LineOf({3, 0}, 2, 5), (Line{0xFF, 0xFF, 0xFF, 20, 21}));
+  EXPECT_EQ(LineOf({6, 0}, 0, 5), Line(5, 0xFF));
 }
 
 }  // namespace
