@@ -134,6 +134,11 @@ bool FilterJpeg(pappl_job_t* job, pappl_device_t* device, void*) {
   papplLogJob(job, PAPPL_LOGLEVEL_INFO, "JPEG picture of %d x %d pixels, %d channels.", picture.width, picture.height,
               picture.channels);
   if (!WithinLimits(job, picture.width, picture.height, picture.channels)) return false;
+  const Density density = JfifDensity(*file);
+  if (density.across != density.down) {
+    return FailUnprintable(job, "The JPEG picture's resolution differs across (" + std::to_string(density.across) +
+                                    " ppi) and down (" + std::to_string(density.down) + " ppi).");
+  }
   const size_t bytes = size_t(picture.width) * size_t(picture.height) * size_t(picture.channels);
   picture.pixels.reset(new (std::nothrow) uint8_t[bytes]);
   if (!picture.pixels) return FailUnprintable(job, "Not enough memory for the JPEG picture.");
@@ -141,11 +146,6 @@ bool FilterJpeg(pappl_job_t* job, pappl_device_t* device, void*) {
                     picture.channels == 1 ? TJPF_GRAY : TJPF_RGB, 0) != 0 &&
       tjGetErrorCode(decoder.get()) != TJERR_WARNING) {
     return FailUnreadable(job, decoder.get());
-  }
-  const Density density = JfifDensity(*file);
-  if (density.across != density.down) {
-    return FailUnprintable(job, "The JPEG picture's resolution differs across (" + std::to_string(density.across) +
-                                    " ppi) and down (" + std::to_string(density.down) + " ppi).");
   }
   if (const auto position = PlaceUnscaled(*options, picture.width, picture.height, density.across)) {
     return PrintUnscaled(job, device, *options, picture, *position);
