@@ -13,9 +13,9 @@
 
 #include "device_turns.h"
 #include "interrupted_jobs.h"
-#include "jpeg_filter.h"
 #include "kav_driver.h"
 #include "pdf_filter.h"
+#include "picture_filters.h"
 #include "unknown_format.h"
 
 namespace kav::app {
@@ -158,7 +158,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplSystemSetFooterHTML(system, kFooterHtml);
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
   AddPdfFilter(system);
-  AddJpegFilter(system);
+  AddPictureFilters(system);
   AddUnknownFormatFilter(system);
   ReleaseHeldJobsWhenFree(system);
   LoadState(system);
