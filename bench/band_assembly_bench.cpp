@@ -12,7 +12,7 @@ namespace {
 
 using kav::app::BandAssembler;
 using kav::app::LineFormat;
-using kav::tools::ColorMode;
+using kav::host::ColorMode;
 
 constexpr uint32_t kDpi = 600;
 constexpr uint32_t kBandRows = 128;
@@ -30,8 +30,8 @@ std::vector<uint8_t> PhotoLine(uint32_t y, uint32_t width, unsigned channels) {
 }
 
 void RunPage(benchmark::State& state, ColorMode mode, LineFormat format, unsigned channels) {
-  const auto paper = kav::tools::ParsePaper("A4");
-  const auto layout = kav::tools::ComputeLayout(*paper, kDpi, false);
+  const auto paper = kav::host::NamedPaper("A4");
+  const auto layout = kav::host::ComputeLayout(*paper, kDpi, false);
   if (!paper || !layout) {
     state.SkipWithError("no layout for A4");
     return;
@@ -39,7 +39,7 @@ void RunPage(benchmark::State& state, ColorMode mode, LineFormat format, unsigne
   std::vector<std::vector<uint8_t>> lines;
   for (uint32_t y = 0; y < 64; ++y) lines.push_back(PhotoLine(y, layout->sheetWidth, channels));
   uint64_t inkBands = 0;
-  const kav::app::BandSink keep = [&inkBands](kav::tools::HostBand& band, uint32_t) {
+  const kav::app::BandSink keep = [&inkBands](kav::host::HostBand& band, uint32_t) {
     benchmark::DoNotOptimize(band.bits.data());
     inkBands += band.blank ? 0 : 1;
     return true;

@@ -30,7 +30,7 @@ void CheckReadingInPieces(const uint8_t* data, size_t size, const kav::tools::Jo
     stream.Feed(data + at, piece);
     at += piece;
   }
-  const kav::tools::Status read = stream.Finish();
+  const kav::Status read = stream.Finish();
   Check(read.ok() == whole.status.ok());
   Check(read.ok() || read.error() == whole.status.error());
   Check(count == whole.items.size());
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (large) continue;
     std::vector<std::string> warnings;
-    const kav::tools::Result<kav::tools::Image> page = kav::tools::RenderPage(data, plan, warnings);
+    const kav::Result<kav::tools::Image> page = kav::tools::RenderPage(data, plan, warnings);
     if (page) {
       Check(page->pixels.size() == page->RowBytes() * page->height);
       unsigned sum = 0;

@@ -28,7 +28,7 @@ size_t Touch(const kav::tools::JsonValue& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const kav::tools::Result<kav::tools::JsonValue> json = kav::tools::ParseJson(text);
+  const kav::Result<kav::tools::JsonValue> json = kav::tools::ParseJson(text);
   if (json) {
     Check(json->position.offset <= size);
     Touch(*json);
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(json.error().rfind("line ", 0) == 0);
   }
   if (text.find("data_file") != std::string_view::npos) return 0;
-  const kav::tools::Result<kav::tools::ReplayScript> script = kav::tools::ParseReplayScript(text, ".");
+  const kav::Result<kav::tools::ReplayScript> script = kav::tools::ParseReplayScript(text, ".");
   if (!script) {
     Check(!script.error().empty());
   } else {

@@ -34,7 +34,7 @@ void BandAssembler::BandRows::Restart(uint32_t top) {
   std::fill(rows_.begin(), rows_.end(), 0xFF);
 }
 
-BandAssembler::BandAssembler(const tools::PageLayout& layout, tools::ColorMode mode, uint32_t dpi, LineFormat format,
+BandAssembler::BandAssembler(const host::PageLayout& layout, host::ColorMode mode, uint32_t dpi, LineFormat format,
                              uint32_t lineWidth, uint32_t bandHeight)
     : layout_(layout),
       mode_(mode),
@@ -48,7 +48,7 @@ uint32_t BandAssembler::RowsAt(uint32_t top) const { return std::min(bandHeight_
 
 bool BandAssembler::EmitBand(const BandSink& sink) {
   const uint32_t rows = RowsAt(bandTop_);
-  tools::BuildBand(rows_, mode_, bandTop_, rows, dpi_, band_);
+  host::BuildBand(rows_, mode_, bandTop_, rows, dpi_, band_);
   if (!sink(band_, bandTop_)) return false;
   bandTop_ += rows;
   rows_.Restart(bandTop_);

@@ -7,9 +7,9 @@
 #include <functional>
 #include <vector>
 
-#include "kavhost/band_builder.h"
-#include "kavhost/page_source.h"
-#include "kavhost/printer_description.h"
+#include "host/band_builder.h"
+#include "host/page_source.h"
+#include "host/printer_description.h"
 
 namespace kav::app {
 
@@ -25,13 +25,13 @@ enum class LineFormat {
 uint64_t LineBytes(LineFormat format, uint32_t width);
 
 // Receives each finished band with the surface row it starts at; false stops the page.
-using BandSink = std::function<bool(tools::HostBand& band, uint32_t top)>;
+using BandSink = std::function<bool(host::HostBand& band, uint32_t top)>;
 
 class BandAssembler {
  public:
   // Lines are `lineWidth` pixels of the whole sheet; the surface of `layout`
   // starts at column offsetX and line offsetY of them.
-  BandAssembler(const tools::PageLayout& layout, tools::ColorMode mode, uint32_t dpi, LineFormat format,
+  BandAssembler(const host::PageLayout& layout, host::ColorMode mode, uint32_t dpi, LineFormat format,
                 uint32_t lineWidth, uint32_t bandHeight);
 
   // Takes line y of the sheet (lines come top to bottom; a line never given
@@ -42,7 +42,7 @@ class BandAssembler {
 
  private:
   // The rows of the band being gathered, in red-green-blue, as a page source.
-  class BandRows final : public tools::PageSource {
+  class BandRows final : public host::PageSource {
    public:
     BandRows(uint32_t width, uint32_t height, uint32_t bandHeight);
     void Row(uint32_t y, uint8_t* rgb) const override;
@@ -58,15 +58,15 @@ class BandAssembler {
   bool EmitBand(const BandSink& sink);
   void ConvertLine(const uint8_t* line, uint8_t* rgb) const;
 
-  tools::PageLayout layout_;
-  tools::ColorMode mode_;
+  host::PageLayout layout_;
+  host::ColorMode mode_;
   uint32_t dpi_;
   LineFormat format_;
   uint32_t lineWidth_;
   uint32_t bandHeight_;
   BandRows rows_;
   uint32_t bandTop_ = 0;
-  tools::HostBand band_;
+  host::HostBand band_;
 };
 
 }  // namespace kav::app

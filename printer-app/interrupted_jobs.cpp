@@ -25,7 +25,7 @@ int IdOn(std::string_view line) {
 
 }  // namespace
 
-tools::Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path) {
+Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path) {
   std::vector<InterruptedJob> jobs;
   std::error_code failure;
   if (!std::filesystem::exists(path, failure)) return jobs;  // nothing saved yet

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/result.h"
+#include "host/result.h"
 
 namespace kav::app {
 
@@ -23,6 +23,6 @@ struct InterruptedJob {
 // Rewrites the saved state at `path` (through a file beside it, renamed over
 // it) so that its printing jobs are held, and answers them. A missing state
 // has none.
-tools::Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path);
+Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path);
 
 }  // namespace kav::app

@@ -9,10 +9,10 @@
 
 #include "band_assembly.h"
 #include "device_turns.h"
+#include "host/device_setup.h"
 #include "host/plugin_library.h"
+#include "host/printer_description.h"
 #include "host/render_session.h"
-#include "kavhost/device_setup.h"
-#include "kavhost/printer_description.h"
 
 namespace kav::app {
 namespace {
@@ -55,7 +55,7 @@ struct JobState {
   DeviceTurn turn;
   host::RenderSession session;
   DeviceSink output;
-  std::optional<tools::DeviceSettings> enabled;  // the device as last enabled
+  std::optional<host::DeviceSettings> enabled;  // the device as last enabled
   std::unique_ptr<BandAssembler> page;
   uint32_t callbackId = 0;
   unsigned pages = 0;      // pages started
@@ -73,16 +73,16 @@ JobState* StateOf(pappl_job_t* job) { return running != nullptr && running->job 
 // A second run of a job already printing passes every step without output.
 bool Duplicate(const JobState* state) { return state != nullptr && state->turn.start == TurnStart::kDuplicate; }
 
-tools::ColorMode ModeOf(pappl_color_mode_t mode) {
+host::ColorMode ModeOf(pappl_color_mode_t mode) {
   switch (mode) {
     case PAPPL_COLOR_MODE_BI_LEVEL:
-      return tools::ColorMode::kMono;
+      return host::ColorMode::kMono;
     case PAPPL_COLOR_MODE_MONOCHROME:
     case PAPPL_COLOR_MODE_AUTO_MONOCHROME:
     case PAPPL_COLOR_MODE_PROCESS_MONOCHROME:
-      return tools::ColorMode::kGray;
+      return host::ColorMode::kGray;
     default:
-      return tools::ColorMode::kColor;
+      return host::ColorMode::kColor;
   }
 }
 
@@ -108,15 +108,37 @@ std::optional<LineFormat> LineFormatOf(const cups_page_header2_t& header) {
   }
 }
 
-// A sheet of `pixels` at `dpi` in tenths of a millimetre, rounded.
-int TenthsOf(unsigned pixels, unsigned dpi) { return static_cast<int>((uint64_t{pixels} * 254 + dpi / 2) / dpi); }
+// Hundredths of a millimetre as tenths, rounded.
+int TenthsOfHundredths(int hundredths) { return (hundredths + 5) / 10; }
+
+// The sheet of a page: the nominal size of the media its header names or,
+// for a header that names none, of the media its size in points is; else
+// the size its pixels make. A4 at 300 dpi is 3507 lines, which alone would
+// make it 296.9 mm long.
+std::optional<host::Paper> SheetOf(const cups_page_header2_t& header, unsigned dpi, std::string& error) {
+  pwg_media_t* media = header.cupsPageSizeName[0] != '\0' ? pwgMediaForPWG(header.cupsPageSizeName) : nullptr;
+  if (media == nullptr && header.PageSize[0] > 0 && header.PageSize[1] > 0) {
+    media = pwgMediaForSize(PWG_FROM_POINTS(header.PageSize[0]), PWG_FROM_POINTS(header.PageSize[1]));
+  }
+  const int width = media != nullptr ? TenthsOfHundredths(media->width)
+                                     : static_cast<int>((uint64_t{header.cupsWidth} * 254 + dpi / 2) / dpi);
+  const int length = media != nullptr ? TenthsOfHundredths(media->length)
+                                      : static_cast<int>((uint64_t{header.cupsHeight} * 254 + dpi / 2) / dpi);
+  if (width < host::kMinPaperTenths || length < host::kMinPaperTenths || width > host::kMaxPaperTenths ||
+      length > host::kMaxPaperTenths) {
+    error = "The page's sheet of " + std::to_string(width / 10) + " x " + std::to_string(length / 10) +
+            " mm is outside 10 to 3276.7 mm.";
+    return {};
+  }
+  return host::Paper{media != nullptr ? media->pwg : "custom", width, length};
+}
 
 // The device settings of a page: its resolution and sheet come from the
 // page's own header (a raster document may differ from what the job asked),
 // the colour mode from the job. PAPPL has already turned the page for the
 // orientation asked, so the device is always portrait.
-std::optional<tools::DeviceSettings> SettingsOf(const cups_page_header2_t& header, pappl_color_mode_t colorMode,
-                                                std::string& error) {
+std::optional<host::DeviceSettings> SettingsOf(const cups_page_header2_t& header, pappl_color_mode_t colorMode,
+                                               std::string& error) {
   const unsigned dpi = header.HWResolution[0];
   if (dpi != header.HWResolution[1]) {
     error = "Pages of unequal resolutions across and down (" + std::to_string(header.HWResolution[0]) + "x" +
@@ -124,24 +146,17 @@ std::optional<tools::DeviceSettings> SettingsOf(const cups_page_header2_t& heade
     return {};
   }
   // The resolutions the device mode may carry, as for `kavhost print --dpi`.
-  if (dpi < tools::kMinDpi || dpi > tools::kMaxDpi) {
-    error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside " + std::to_string(tools::kMinDpi) +
-            " to " + std::to_string(tools::kMaxDpi) + " dpi.";
+  if (dpi < host::kMinDpi || dpi > host::kMaxDpi) {
+    error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside " + std::to_string(host::kMinDpi) +
+            " to " + std::to_string(host::kMaxDpi) + " dpi.";
     return {};
   }
-  const std::string size = std::to_string(TenthsOf(header.cupsWidth, dpi) / 10) + "." +
-                           std::to_string(TenthsOf(header.cupsWidth, dpi) % 10) + "x" +
-                           std::to_string(TenthsOf(header.cupsHeight, dpi) / 10) + "." +
-                           std::to_string(TenthsOf(header.cupsHeight, dpi) % 10);
-  const auto paper = tools::ParsePaper(size);
-  if (!paper) {
-    error = paper.error();
-    return {};
-  }
-  return tools::DeviceSettings{ModeOf(colorMode), *paper, dpi, false, false};
+  const auto paper = SheetOf(header, dpi, error);
+  if (!paper) return {};
+  return host::DeviceSettings{ModeOf(colorMode), *paper, dpi, false, false};
 }
 
-bool SameSettings(const tools::DeviceSettings& a, const tools::DeviceSettings& b) {
+bool SameSettings(const host::DeviceSettings& a, const host::DeviceSettings& b) {
   return a.mode == b.mode && a.dpi == b.dpi && a.paper.widthTenths == b.paper.widthTenths &&
          a.paper.lengthTenths == b.paper.lengthTenths;
 }
@@ -158,7 +173,7 @@ bool SendCommands(pappl_job_t* job, JobState& state, const std::vector<uint32_t>
   return true;
 }
 
-bool SendBand(pappl_job_t* job, JobState& state, tools::HostBand& band, uint32_t top) {
+bool SendBand(pappl_job_t* job, JobState& state, host::HostBand& band, uint32_t top) {
   if (papplJobIsCanceled(job)) return false;
   IPPARAMS params{};
   params.dwSize = sizeof(IPPARAMS);
@@ -175,10 +190,10 @@ bool SendBand(pappl_job_t* job, JobState& state, tools::HostBand& band, uint32_t
 }
 
 // Enables a device for the page unless the one enabled already fits it.
-bool EnableDeviceFor(pappl_job_t* job, JobState& state, const tools::DeviceSettings& settings,
-                     const tools::PageLayout& layout) {
+bool EnableDeviceFor(pappl_job_t* job, JobState& state, const host::DeviceSettings& settings,
+                     const host::PageLayout& layout) {
   if (state.enabled && SameSettings(*state.enabled, settings)) return true;
-  tools::SetUpDevice(state.session, settings, layout);
+  host::SetUpDevice(state.session, settings, layout);
   if (FAILED(state.session.EnableDevice())) {
     state.enabled.reset();
     return Fail(job, "The render plug-in could not enable the device.");
@@ -279,19 +294,19 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
                                        : colorMode,
                                    error);
   if (!settings) return Fail(job, error);
-  const auto layout = tools::ComputeLayout(settings->paper, settings->dpi, false);
+  const auto layout = host::ComputeLayout(settings->paper, settings->dpi, false);
   if (!layout) return Fail(job, layout.error());
   if (header.cupsBytesPerLine < LineBytes(*format, header.cupsWidth)) {
     return Fail(job, "The raster header's line length is too short for its width.");
   }
   if (!EnableDeviceFor(job, *state, *settings, *layout)) return false;
-  state->callbackId = tools::FormatOf(settings->mode).callbackId;
+  state->callbackId = host::FormatOf(settings->mode).callbackId;
   ++state->pages;
   state->pageLines = header.cupsHeight;
   state->linesSeen = 0;
   state->page =
       std::make_unique<BandAssembler>(*layout, settings->mode, settings->dpi, *format, header.cupsWidth, kBandHeight);
-  return SendCommands(job, *state, tools::PageStartCommands(settings->paper));
+  return SendCommands(job, *state, host::PageStartCommands(settings->paper));
 }
 
 bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
@@ -300,7 +315,7 @@ bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
   ++state->linesSeen;
   return state->page->AddLine(
-      y, line, [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
+      y, line, [job, state](host::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
 }
 
 bool EndKavPage(pappl_job_t* job) {
@@ -314,9 +329,9 @@ bool EndKavPage(pappl_job_t* job) {
                          std::to_string(state->linesSeen) + " of " + std::to_string(state->pageLines) + " lines).");
   }
   const bool done = state->page->Finish(
-      [job, state](tools::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
+      [job, state](host::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
   state->page.reset();
-  return done && SendCommands(job, *state, tools::PageEndCommands());
+  return done && SendCommands(job, *state, host::PageEndCommands());
 }
 
 bool EndKavJob(pappl_job_t* job) {

@@ -220,7 +220,7 @@ bool FilterPng(pappl_job_t* job, pappl_device_t* device, void*) {
   const int height = static_cast<int>(header->height);
   const Density density = PngDensity(*file);
   if (!Printable(job, "PNG", width, height, std::max(channels, int(header->channels)), density)) return false;
-  tools::Result<tools::Image> image = tools::Error{"no picture"};
+  Result<tools::Image> image = Error{"no picture"};
   try {
     image = tools::DecodePng(*file);
     if (image && image->channels != uint32_t(channels)) image = tools::ConvertChannels(*image, uint32_t(channels));

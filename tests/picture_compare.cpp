@@ -48,9 +48,9 @@ int main(int argc, char** argv) {
   const bool withPsnr = argc == 5 && std::string(argv[3]) == "--psnr";
   if (argc != 3 && !withPsnr) return Fail("usage: picture_compare GOT EXPECTED [--psnr DB]");
   const double least = withPsnr ? std::atof(argv[4]) : INFINITY;
-  const kav::tools::Result<Image> gotRead = kav::tools::ReadImageFile(argv[1]);
+  const kav::Result<Image> gotRead = kav::tools::ReadImageFile(argv[1]);
   if (!gotRead) return Fail(gotRead.error());
-  const kav::tools::Result<Image> expectedRead = kav::tools::ReadImageFile(argv[2]);
+  const kav::Result<Image> expectedRead = kav::tools::ReadImageFile(argv[2]);
   if (!expectedRead) return Fail(expectedRead.error());
   const Image& got = *gotRead;
   const Image& expected = *expectedRead;

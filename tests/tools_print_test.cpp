@@ -2,9 +2,9 @@
 // printer description, the page layout, the host's bands and the options.
 #include <gtest/gtest.h>
 
-#include "kavhost/band_builder.h"
+#include "host/band_builder.h"
+#include "host/printer_description.h"
 #include "kavhost/print_command.h"
-#include "kavhost/printer_description.h"
 
 namespace kav::tools {
 namespace {
@@ -14,7 +14,7 @@ TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
   ASSERT_TRUE(a4.ok()) << a4.error();
   EXPECT_EQ(a4->widthTenths, 2100);
   EXPECT_EQ(a4->lengthTenths, 2970);
-  EXPECT_EQ(PaperCommandId(*a4), 248u);
+  EXPECT_EQ(host::PaperCommandId(*a4), 248u);
   EXPECT_EQ(ParsePaper("LETTER")->widthTenths, 2159);
   EXPECT_EQ(ParsePaper("B4")->lengthTenths, 3640);
   const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
@@ -22,49 +22,49 @@ TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
   for (const auto& f : fixed) {
     const auto paper = ParsePaper(std::to_string(f[1] / 10) + "x" + std::to_string(f[2] / 10));
     ASSERT_TRUE(paper.ok()) << paper.error();
-    EXPECT_EQ(PaperCommandId(*paper), static_cast<uint32_t>(f[0]));
+    EXPECT_EQ(host::PaperCommandId(*paper), static_cast<uint32_t>(f[0]));
   }
   const auto custom = ParsePaper("100.5X150");
   ASSERT_TRUE(custom.ok());
   EXPECT_EQ(custom->widthTenths, 1005);
-  EXPECT_EQ(PaperCommandId(*custom), 248u);
-  EXPECT_EQ(PaperCommandId(Paper{"", 1140, 1621}), 248u);  // a tenth off a fixed size
+  EXPECT_EQ(host::PaperCommandId(*custom), 248u);
+  EXPECT_EQ(host::PaperCommandId(host::Paper{"", 1140, 1621}), 248u);  // a tenth off a fixed size
   for (const char* bad : {"A6", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
     EXPECT_FALSE(ParsePaper(bad).ok()) << bad;
   }
-  EXPECT_EQ(PageStartCommands(*a4), (std::vector<uint32_t>{260, 204, 248, 250}));
-  EXPECT_EQ(PageEndCommands(), (std::vector<uint32_t>{270}));
-  EXPECT_EQ(FormatOf(ColorMode::kMono).callbackId, 3u);
-  EXPECT_EQ(FormatOf(ColorMode::kGray).bitCount, 8);
-  EXPECT_EQ(FormatOf(ColorMode::kColor).dmColor, 2);
+  EXPECT_EQ(host::PageStartCommands(*a4), (std::vector<uint32_t>{260, 204, 248, 250}));
+  EXPECT_EQ(host::PageEndCommands(), (std::vector<uint32_t>{270}));
+  EXPECT_EQ(host::FormatOf(host::ColorMode::kMono).callbackId, 3u);
+  EXPECT_EQ(host::FormatOf(host::ColorMode::kGray).bitCount, 8);
+  EXPECT_EQ(host::FormatOf(host::ColorMode::kColor).dmColor, 2);
 }
 
 TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
-  const auto a4 = ComputeLayout(Paper{"A4", 2100, 2970}, 600, false);
+  const auto a4 = host::ComputeLayout(host::Paper{"A4", 2100, 2970}, 600, false);
   ASSERT_TRUE(a4.ok()) << a4.error();
   EXPECT_EQ(a4->sheetWidth, 4960u);
   EXPECT_EQ(a4->sheetLength, 7015u);
   EXPECT_EQ(a4->offsetX, 100u);
   EXPECT_EQ(a4->surfaceWidth, 4760u);
   EXPECT_EQ(a4->surfaceHeight, 6815u);
-  const auto landscape = ComputeLayout(Paper{"Letter", 2159, 2794}, 300, true);
+  const auto landscape = host::ComputeLayout(host::Paper{"Letter", 2159, 2794}, 300, true);
   ASSERT_TRUE(landscape.ok());
   EXPECT_EQ(landscape->sheetWidth, 2550u);
   EXPECT_EQ(landscape->surfaceWidth, 3300u - 100u);
   EXPECT_EQ(landscape->surfaceHeight, 2550u - 100u);
-  const auto tiny = ComputeLayout(Paper{"tiny", 50, 50}, 50, false);
+  const auto tiny = host::ComputeLayout(host::Paper{"tiny", 50, 50}, 50, false);
   ASSERT_FALSE(tiny.ok());
   EXPECT_NE(tiny.error().find("no printable area"), std::string::npos);
-  const auto wide = ComputeLayout(Paper{"long", 2970, 12000}, 2400, true);
+  const auto wide = host::ComputeLayout(host::Paper{"long", 2970, 12000}, 2400, true);
   ASSERT_FALSE(wide.ok());
   EXPECT_NE(wide.error().find("at most 65504"), std::string::npos);
 }
 
 // A page of one row pattern, so each band's content is known.
-class PatternPage final : public PageSource {
+class PatternPage final : public host::PageSource {
  public:
   PatternPage(uint32_t width, uint32_t height, std::vector<uint8_t> rgb)
-      : PageSource(width, height), rgb_(std::move(rgb)) {}
+      : host::PageSource(width, height), rgb_(std::move(rgb)) {}
   void Row(uint32_t y, uint8_t* rgb) const override {
     std::fill(rgb, rgb + 3 * width(), 255);
     if (y == 1) std::copy(rgb_.begin(), rgb_.end(), rgb);
@@ -76,33 +76,33 @@ class PatternPage final : public PageSource {
 
 TEST(BandBuilderTest, OneBitBandsAreWhiteWhereTheBitIsOne) {
   const PatternPage page(10, 2, {0, 0, 0, 255, 255, 255, 0, 0, 0});
-  HostBand band;
-  BuildBand(page, ColorMode::kMono, 0, 2, 600, band);
+  host::HostBand band;
+  host::BuildBand(page, host::ColorMode::kMono, 0, 2, 600, band);
   EXPECT_EQ(band.header.biBitCount, 1);
   EXPECT_EQ(band.header.biWidth, 10);
   EXPECT_EQ(band.header.biHeight, 2);
   EXPECT_EQ(band.header.biSizeImage, 8u);  // rows of 4 bytes
   EXPECT_FALSE(band.blank);
   EXPECT_EQ(band.bits, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x5F, 0xFF, 0xFF, 0xFF}));
-  BuildBand(page, ColorMode::kMono, 0, 1, 600, band);
+  host::BuildBand(page, host::ColorMode::kMono, 0, 1, 600, band);
   EXPECT_TRUE(band.blank);
   EXPECT_EQ(band.bits, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(BandBuilderTest, GrayAndColourRowsArePaddedWithWhite) {
   const PatternPage page(3, 2, {10, 20, 30, 255, 255, 255, 1, 2, 3});
-  HostBand gray;
-  BuildBand(page, ColorMode::kGray, 1, 1, 600, gray);
+  host::HostBand gray;
+  host::BuildBand(page, host::ColorMode::kGray, 1, 1, 600, gray);
   EXPECT_EQ(gray.header.biSizeImage, 4u);
   EXPECT_EQ(gray.bits, (std::vector<uint8_t>{18, 255, 2, 255}));
   EXPECT_FALSE(gray.blank);
-  HostBand color;
-  BuildBand(page, ColorMode::kColor, 0, 2, 600, color);
+  host::HostBand color;
+  host::BuildBand(page, host::ColorMode::kColor, 0, 2, 600, color);
   EXPECT_EQ(color.header.biBitCount, 24);
   EXPECT_EQ(color.header.biSizeImage, 24u);  // 9 bytes padded to 12, two rows
   const std::vector<uint8_t> second(color.bits.begin() + 12, color.bits.end());
   EXPECT_EQ(second, (std::vector<uint8_t>{30, 20, 10, 255, 255, 255, 3, 2, 1, 255, 255, 255}));  // blue, green, red
-  BuildBand(page, ColorMode::kColor, 0, 1, 600, color);
+  host::BuildBand(page, host::ColorMode::kColor, 0, 1, 600, color);
   EXPECT_TRUE(color.blank);
 }
 
@@ -110,9 +110,9 @@ TEST(BandBuilderTest, DitherKeepsBlackAndWhiteAndHalvesMiddleGray) {
   int inked = 0;
   for (uint32_t y = 0; y < 8; ++y) {
     for (uint32_t x = 0; x < 8; ++x) {
-      EXPECT_TRUE(InkAt(0, x, y));
-      EXPECT_FALSE(InkAt(255, x, y));
-      inked += InkAt(128, x, y) ? 1 : 0;
+      EXPECT_TRUE(host::InkAt(0, x, y));
+      EXPECT_FALSE(host::InkAt(255, x, y));
+      inked += host::InkAt(128, x, y) ? 1 : 0;
     }
   }
   EXPECT_EQ(inked, 32);
@@ -138,7 +138,7 @@ TEST(PrintOptionsTest, DefaultsAndEveryOption) {
   const Result<PrintOptions> defaults = ParsePrint({"-o", "job.bin"});
   ASSERT_TRUE(defaults.ok()) << defaults.error();
   EXPECT_TRUE(defaults->picture.empty());
-  EXPECT_EQ(defaults->mode, ColorMode::kColor);
+  EXPECT_EQ(defaults->mode, host::ColorMode::kColor);
   EXPECT_EQ(defaults->dpi, 600u);
   EXPECT_EQ(defaults->paper.name, "A4");
   EXPECT_EQ(defaults->bandHeight, 128u);
@@ -148,7 +148,7 @@ TEST(PrintOptionsTest, DefaultsAndEveryOption) {
                   "--rotate180", "--band-height", "7", "--os-version", "5.0", "--plugin", "x.so"});
   ASSERT_TRUE(options.ok()) << options.error();
   EXPECT_EQ(options->picture, "page.pbm");
-  EXPECT_EQ(options->mode, ColorMode::kMono);
+  EXPECT_EQ(options->mode, host::ColorMode::kMono);
   EXPECT_EQ(options->dpi, 300u);
   EXPECT_EQ(options->paper.widthTenths, 1820);
   EXPECT_TRUE(options->landscape);

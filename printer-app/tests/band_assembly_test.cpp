@@ -10,9 +10,9 @@
 namespace kav::app {
 namespace {
 
-using tools::ColorMode;
-using tools::HostBand;
-using tools::PageLayout;
+using host::ColorMode;
+using host::HostBand;
+using host::PageLayout;
 
 // A sheet of 20 x 14 pixels whose printable area is 12 x 6 at (3, 4).
 PageLayout SmallLayout() {
@@ -43,7 +43,7 @@ uint8_t GrayAt(const std::vector<Received>& bands, uint32_t x, uint32_t y) {
   for (const Received& received : bands) {
     const uint32_t rows = static_cast<uint32_t>(received.band.header.biHeight);
     if (y >= received.top && y < received.top + rows) {
-      const uint32_t stride = tools::BandStride(static_cast<uint32_t>(received.band.header.biWidth), 8);
+      const uint32_t stride = host::BandStride(static_cast<uint32_t>(received.band.header.biWidth), 8);
       return received.band.bits[(y - received.top) * stride + x];
     }
   }

@@ -20,18 +20,18 @@
 #include <string>
 #include <vector>
 
-#include "kavhost/band_builder.h"
-#include "kavhost/printer_description.h"
+#include "host/band_builder.h"
+#include "kavhost/print_settings.h"
 #include "support/command_line.h"
 #include "support/image.h"
 
 namespace {
 
-using kav::tools::ColorMode;
-using kav::tools::Error;
+using kav::Error;
+using kav::Result;
+using kav::Status;
+using kav::host::ColorMode;
 using kav::tools::Image;
-using kav::tools::Result;
-using kav::tools::Status;
 
 struct Expected {
   uint8_t rgb[3];
@@ -41,8 +41,8 @@ struct Expected {
 Expected ExpectedAt(const Image& reference, ColorMode mode, uint32_t rx, uint32_t ry, uint32_t x, uint32_t y) {
   const uint8_t* p = reference.Row(ry) + static_cast<size_t>(rx) * 3;
   if (mode == ColorMode::kColor) return {{p[0], p[1], p[2]}};
-  uint8_t level = kav::tools::Luma(p[0], p[1], p[2]);
-  if (mode == ColorMode::kMono) level = kav::tools::InkAt(level, x, y) ? 0 : 255;
+  uint8_t level = kav::Luma(p[0], p[1], p[2]);
+  if (mode == ColorMode::kMono) level = kav::host::InkAt(level, x, y) ? 0 : 255;
   return {{level, level, level}};
 }
 
@@ -122,7 +122,7 @@ Result<Image> ReadPwgPage(const std::string& path) {
   Result<Image> image = raster != nullptr ? ReadFirstPage(raster) : Error{"no PWG raster"};
   if (raster != nullptr) cupsRasterClose(raster);
   close(fd);
-  return kav::tools::WithContext(std::move(image), path);
+  return kav::WithContext(std::move(image), path);
 }
 
 Result<Image> ReadReference(const std::string& path) {
@@ -135,7 +135,7 @@ struct CheckOptions {
   std::string reference;
   ColorMode mode = ColorMode::kColor;
   uint32_t dpi = 0;
-  kav::tools::Paper paper;
+  kav::host::Paper paper;
   std::optional<double> psnr;
   uint32_t block = 0;  // 0: the PSNR of the pixels
 };
@@ -170,7 +170,7 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-int Check(const Image& decoded, const Image& reference, const kav::tools::PageLayout& layout,
+int Check(const Image& decoded, const Image& reference, const kav::host::PageLayout& layout,
           const CheckOptions& options) {
   if (decoded.width != layout.sheetWidth || decoded.height != layout.sheetLength) {
     return Fail("decoded page is " + std::to_string(decoded.width) + "x" + std::to_string(decoded.height) +
@@ -204,8 +204,8 @@ int Check(const Image& decoded, const Image& reference, const kav::tools::PageLa
         const Expected want = ExpectedAt(reference, options.mode, x + layout.offsetX, y + layout.offsetY, x, y);
         Compare(got, want, x, y, area);
         if (block != 0) {
-          gotLevels[size_t{y} * layout.surfaceWidth + x] = kav::tools::Luma(got[0], got[1], got[2]);
-          wantLevels[size_t{y} * layout.surfaceWidth + x] = kav::tools::Luma(want.rgb[0], want.rgb[1], want.rgb[2]);
+          gotLevels[size_t{y} * layout.surfaceWidth + x] = kav::Luma(got[0], got[1], got[2]);
+          wantLevels[size_t{y} * layout.surfaceWidth + x] = kav::Luma(want.rgb[0], want.rgb[1], want.rgb[2]);
         }
       } else {
         Compare(got, x < inkedTo && y < layout.surfaceHeight ? black : white, x, y, margins);
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
     std::cout << *line->help;
     return 0;
   }
-  const Result<kav::tools::PageLayout> layout = kav::tools::ComputeLayout(options.paper, options.dpi, false);
+  const Result<kav::host::PageLayout> layout = kav::host::ComputeLayout(options.paper, options.dpi, false);
   if (!layout) return Fail(layout.error());
   Result<Image> decoded = kav::tools::ReadImageFile(options.decoded);
   if (!decoded) return Fail(decoded.error());

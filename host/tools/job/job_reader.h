@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
 #include "render/printer_language.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

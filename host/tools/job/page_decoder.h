@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
 #include "job/job_reader.h"
 #include "support/image.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

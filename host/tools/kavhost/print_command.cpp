@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "host/band_builder.h"
+#include "host/device_setup.h"
 #include "host/render_session.h"
 #include "job/job_inspect.h"
-#include "kavhost/band_builder.h"
-#include "kavhost/device_setup.h"
 #include "kavhost/job_sink.h"
-#include "kavhost/page_source.h"
+#include "kavhost/pages.h"
 #include "kavhost/render_start.h"
 #include "support/files.h"
 #include "support/output_file.h"
@@ -23,9 +23,9 @@ constexpr uint32_t kProgressBands = 16;
 // size is counted in 64 bits, where the header's 32-bit biSizeImage would
 // wrap and the plug-in would refuse the band. (The page width is already
 // checked against what an image record holds.)
-Status CheckBandShape(const PrintOptions& options, const PageLayout& layout) {
+Status CheckBandShape(const PrintOptions& options, const host::PageLayout& layout) {
   const uint32_t rows = std::min(options.bandHeight, layout.surfaceHeight);
-  const uint64_t bytes = uint64_t{BandStride(layout.surfaceWidth, FormatOf(options.mode).bitCount)} * rows;
+  const uint64_t bytes = uint64_t{host::BandStride(layout.surfaceWidth, host::FormatOf(options.mode).bitCount)} * rows;
   if (bytes > kMaxImageBytes) {
     return Error{"bands of " + std::to_string(layout.surfaceWidth) + " x " + std::to_string(rows) + " pixels take " +
                  std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
@@ -48,21 +48,21 @@ void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
 
 // Fails when the plug-in refused a band: it answers S_OK whatever happens,
 // so a band with ink that added nothing to the job is how a refusal shows.
-Status PrintBands(host::RenderSession& session, const PageSource& page, const PrintOptions& options, const JobSink& job,
-                  BandCounts& counts, std::ostream& err) {
+Status PrintBands(host::RenderSession& session, const host::PageSource& page, const PrintOptions& options,
+                  const JobSink& job, BandCounts& counts, std::ostream& err) {
   const uint32_t total = (page.height() + options.bandHeight - 1) / options.bandHeight;
   const bool progress = options.progress && total >= kProgressBands;
-  HostBand band;
+  host::HostBand band;
   for (uint32_t top = 0; top < page.height(); top += options.bandHeight) {
     const uint32_t rows = std::min(options.bandHeight, page.height() - top);
-    BuildBand(page, options.mode, top, rows, options.dpi, band);
+    host::BuildBand(page, options.mode, top, rows, options.dpi, band);
     IPPARAMS params{};
     params.dwSize = sizeof(IPPARAMS);
     params.ptOffset = {0, static_cast<LONG>(top)};
     params.bBanding = TRUE;
     params.bBlankBand = band.blank ? TRUE : FALSE;
     const uint64_t before = job.bytes;
-    session.Band(FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
+    session.Band(host::FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
     if (!band.blank && job.bytes == before) {
       if (progress) ClearProgress(err);  // the failure gets a line of its own
       return Error{"the plug-in refused the band of rows " + std::to_string(top) + " to " +
@@ -125,7 +125,7 @@ void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
 }
 
 Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
-  const Result<PageLayout> layout = ComputeLayout(options.paper, options.dpi, options.landscape);
+  const Result<host::PageLayout> layout = host::ComputeLayout(options.paper, options.dpi, options.landscape);
   if (!layout) return layout.failure();
   if (const Status fits = CheckBandShape(options, *layout); !fits) return fits;
   const std::string plugin = RenderPluginPath(options.plugin);
@@ -146,7 +146,7 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
   host::RenderSession session;
   std::string error;
   if (!session.Open(plugin, error)) return Error{error};
-  SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
+  host::SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
   JobSink job;
   if (const Status opened = job.file.Open(options.output); !opened) return opened;
   session.helper().SetSink(&job);
@@ -154,14 +154,14 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
     if (accepted) reading.Feed(bytes, size);
   });
   if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
-  const std::unique_ptr<PageSource> page =
+  const std::unique_ptr<host::PageSource> page =
       options.picture.empty()
-          ? std::unique_ptr<PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
-          : std::unique_ptr<PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
+          ? std::unique_ptr<host::PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
+          : std::unique_ptr<host::PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
   BandCounts counts;
-  for (uint32_t id : PageStartCommands(options.paper)) session.Command(id);
+  for (uint32_t id : host::PageStartCommands(options.paper)) session.Command(id);
   const Status printed = PrintBands(session, *page, options, job, counts, err);
-  for (uint32_t id : PageEndCommands()) session.Command(id);
+  for (uint32_t id : host::PageEndCommands()) session.Command(id);
   session.DisableDevice();
   if (!printed) return printed;
   if (const Status read = CheckJobReads(reading); !read) return read;

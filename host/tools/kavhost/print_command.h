@@ -6,18 +6,18 @@
 #include <string>
 #include <utility>
 
-#include "kavhost/printer_description.h"
+#include "host/result.h"
+#include "kavhost/print_settings.h"
 #include "support/command_line.h"
-#include "support/result.h"
 
 namespace kav::tools {
 
 struct PrintOptions {
   std::string picture;  // empty: the built-in sample page
   std::string output;
-  ColorMode mode = ColorMode::kColor;
+  host::ColorMode mode = host::ColorMode::kColor;
   uint32_t dpi = 600;
-  Paper paper{"A4", 2100, 2970};
+  host::Paper paper{"A4", 2100, 2970};
   bool landscape = false;
   bool rotate180 = false;
   uint32_t bandHeight = 128;

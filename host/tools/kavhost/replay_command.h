@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
 #include "kavhost/replay_script.h"
 #include "support/command_line.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

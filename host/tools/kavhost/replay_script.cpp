@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "kavhost/band_builder.h"
+#include "host/band_builder.h"
 #include "support/files.h"
 #include "support/hex.h"
 #include "support/json.h"
@@ -212,7 +212,7 @@ bool ReadCallFields(ObjectReader& reader, const std::string& folder, ImageProces
   header.biBitCount = static_cast<WORD>(*bits);
   // The host's rows: each at least the pixels' bytes; by default padded to 4 bytes.
   const int64_t pixelBytes = (*width * *bits + 7) / 8 * *height;
-  const int64_t padded = int64_t{BandStride(static_cast<uint32_t>(*width), header.biBitCount)} * *height;
+  const int64_t padded = int64_t{host::BandStride(static_cast<uint32_t>(*width), header.biBitCount)} * *height;
   if (!sizeImage && padded > kMaxBandBytes) {
     return reader.Fail("width", "and height make a band larger than " + std::to_string(kMaxBandBytes) + " bytes",
                        *reader.object().Find("width"));

@@ -11,8 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "host/result.h"
 #include "platform/win32.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
 #include "support/command_line.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

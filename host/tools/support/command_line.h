@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/result.h"
+#include "host/result.h"
 
 namespace kav::tools {
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "host/luma.h"
+#include "host/result.h"
 #include "support/output_file.h"
-#include "support/result.h"
 
 namespace kav::tools {
 
@@ -52,11 +53,6 @@ void StreamPnm(const Image& image, const ByteSink& sink);  // P5 for gray, P6 fo
 Status WriteImageTo(OutputFile& file, const Image& image);
 Status WriteImageFile(const std::string& path, const Image& image);
 bool IsImageFileName(const std::string& path);
-
-// Gray of a red-green-blue pixel with the usual luma weights, rounded.
-inline uint8_t Luma(uint8_t r, uint8_t g, uint8_t b) {
-  return static_cast<uint8_t>((299u * r + 587u * g + 114u * b + 500u) / 1000u);
-}
 
 // The image with `channels` channels (gray to colour repeats the gray).
 Image ConvertChannels(const Image& image, uint32_t channels);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/result.h"
+#include "host/result.h"
 
 namespace kav::tools {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "support/result.h"
+#include "host/result.h"
 
 namespace kav::tools {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
 #include "support/image.h"
-#include "support/result.h"
 
 namespace kav::tools {
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "support/result.h"
+#include "host/result.h"
 
 namespace kav::tools {
 

@@ -1,4 +1,4 @@
-#include "kavhost/page_source.h"
+#include "kavhost/pages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +28,7 @@ constexpr Rgb kPatchColors[] = {
 }  // namespace
 
 PicturePage::PicturePage(const Image& picture, uint32_t width, uint32_t height)
-    : PageSource(width, height), picture_(picture) {}
+    : host::PageSource(width, height), picture_(picture) {}
 
 void PicturePage::Row(uint32_t y, uint8_t* rgb) const {
   std::memset(rgb, 255, static_cast<size_t>(width()) * 3);
@@ -42,7 +42,7 @@ void PicturePage::Row(uint32_t y, uint8_t* rgb) const {
   for (uint32_t x = 0; x < count; ++x) std::memset(rgb + 3 * x, source[x], 3);
 }
 
-SamplePage::SamplePage(uint32_t width, uint32_t height, uint32_t dpi) : PageSource(width, height), dpi_(dpi) {
+SamplePage::SamplePage(uint32_t width, uint32_t height, uint32_t dpi) : host::PageSource(width, height), dpi_(dpi) {
   const double right = static_cast<double>(width) * 25.4 / dpi;
   frame_ = {Px(5), Px(5), Px(right - 5), static_cast<int64_t>(height) - Px(5)};
   frameThickness_ = std::max<int64_t>(Px(1.5), 1);

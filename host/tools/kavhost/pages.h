@@ -7,27 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/page_source.h"
 #include "support/image.h"
 
 namespace kav::tools {
 
-class PageSource {
- public:
-  virtual ~PageSource() = default;
-  uint32_t width() const { return width_; }
-  uint32_t height() const { return height_; }
-  // Fills `rgb` with the width() pixels of row y (0 is the top row).
-  virtual void Row(uint32_t y, uint8_t* rgb) const = 0;
-
- protected:
-  PageSource(uint32_t width, uint32_t height) : width_(width), height_(height) {}
-
- private:
-  uint32_t width_;
-  uint32_t height_;
-};
-
-class PicturePage final : public PageSource {
+class PicturePage final : public host::PageSource {
  public:
   PicturePage(const Image& picture, uint32_t width, uint32_t height);
   void Row(uint32_t y, uint8_t* rgb) const override;
@@ -39,7 +24,7 @@ class PicturePage final : public PageSource {
 // A test page drawn in code at any resolution, laid out in millimetres: a
 // frame, lines of text-like marks, a gray ramp, colour patches, a smooth
 // colour field and a strip of fine noise (which the row codec cannot shrink).
-class SamplePage final : public PageSource {
+class SamplePage final : public host::PageSource {
  public:
   SamplePage(uint32_t width, uint32_t height, uint32_t dpi);
   void Row(uint32_t y, uint8_t* rgb) const override;

@@ -1,8 +1,10 @@
-#include "kavhost/band_builder.h"
+#include "host/band_builder.h"
 
 #include <cmath>
 
-namespace kav::tools {
+#include "host/luma.h"
+
+namespace kav::host {
 namespace {
 
 // The 8 x 8 ordered-dither matrix.
@@ -107,4 +109,4 @@ void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t ro
   }
 }
 
-}  // namespace kav::tools
+}  // namespace kav::host

@@ -1,8 +1,8 @@
-#include "kavhost/device_setup.h"
+#include "host/device_setup.h"
 
-namespace kav::tools {
+namespace kav::host {
 
-void SetUpDevice(host::RenderSession& session, const DeviceSettings& settings, const PageLayout& layout) {
+void SetUpDevice(RenderSession& session, const DeviceSettings& settings, const PageLayout& layout) {
   DEVMODEW& devmode = session.devmode();
   devmode.dmColor = FormatOf(settings.mode).dmColor;
   devmode.dmPaperWidth = static_cast<short>(settings.paper.widthTenths);
@@ -20,4 +20,4 @@ void SetUpDevice(host::RenderSession& session, const DeviceSettings& settings, c
   session.helper().SetSetting("Rotation", settings.rotate180 ? "TRUE" : "FALSE");
 }
 
-}  // namespace kav::tools
+}  // namespace kav::host

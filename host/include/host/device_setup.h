@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "host/printer_description.h"
 #include "host/render_session.h"
-#include "kavhost/printer_description.h"
 
-namespace kav::tools {
+namespace kav::host {
 
 struct DeviceSettings {
   ColorMode mode = ColorMode::kColor;
@@ -20,6 +20,6 @@ struct DeviceSettings {
 
 // Fills the session's device mode, GDI information and the "Orientation" and
 // "Rotation" settings; the device is enabled afterwards.
-void SetUpDevice(host::RenderSession& session, const DeviceSettings& settings, const PageLayout& layout);
+void SetUpDevice(RenderSession& session, const DeviceSettings& settings, const PageLayout& layout);
 
-}  // namespace kav::tools
+}  // namespace kav::host

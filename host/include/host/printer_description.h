@@ -1,18 +1,17 @@
-// The small printer description that kavhost prints with: which command ids
-// it asks for around a page, which callback id and band format each colour
-// mode uses, the sheet sizes it knows and the printable area. This is the
-// tool's own choice standing in for the printer description data of a real
-// installation, not the printer's.
+// The printer description the host prints with: which command ids it asks
+// for around a page, which callback id and band format each colour mode
+// uses, the sheet sizes it knows and the printable area.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "support/result.h"
+#include "host/result.h"
 
-namespace kav::tools {
+namespace kav::host {
 
 enum class ColorMode { kMono, kGray, kColor };
 
@@ -23,15 +22,12 @@ struct ModeFormat {
 };
 
 ModeFormat FormatOf(ColorMode mode);
-const char* ModeName(ColorMode mode);
 // "mono", "gray" or "color".
-Result<ColorMode> ParseMode(const std::string& text);
+const char* ModeName(ColorMode mode);
 
 // The resolutions the description prints at.
 inline constexpr uint32_t kMinDpi = 50;
 inline constexpr uint32_t kMaxDpi = 4800;
-// A whole number of dots per inch from kMinDpi to kMaxDpi.
-Result<uint32_t> ParseDpi(const std::string& text);
 
 struct Paper {
   std::string name;
@@ -39,9 +35,14 @@ struct Paper {
   int lengthTenths = 0;
 };
 
-// "A4", "Letter", ... (any letter case) or "WxH" in millimetres with at most
-// one decimal; an error tells what is wrong.
-Result<Paper> ParsePaper(const std::string& text);
+// The device mode holds sizes in tenths of a millimetre as 16-bit numbers.
+inline constexpr int kMinPaperTenths = 100;
+inline constexpr int kMaxPaperTenths = 32767;
+
+// A sheet the description names ("A4", "Letter", ...; any letter case).
+std::optional<Paper> NamedPaper(std::string_view name);
+// The names NamedPaper knows, as "A3, A4, ..., Legal".
+std::string NamedPaperList();
 
 // The command id that sets this sheet size: one of the fixed sizes 323 to 328
 // when the sheet is one of them, else 248 (width and length from the device mode).
@@ -69,4 +70,4 @@ struct PageLayout {
 // The printable area keeps a margin of a sixth of an inch on every side.
 Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape);
 
-}  // namespace kav::tools
+}  // namespace kav::host

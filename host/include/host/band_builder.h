@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "kavhost/page_source.h"
-#include "kavhost/printer_description.h"
+#include "host/page_source.h"
+#include "host/printer_description.h"
 #include "platform/win32.h"
 
-namespace kav::tools {
+namespace kav::host {
 
 struct HostBand {
   BITMAPINFOHEADER header{};
@@ -28,4 +28,4 @@ void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t ro
 // Whether a pixel of gray level `level` at (x, y) is inked in a 1-bit band.
 bool InkAt(uint8_t level, uint32_t x, uint32_t y);
 
-}  // namespace kav::tools
+}  // namespace kav::host

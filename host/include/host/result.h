@@ -1,13 +1,14 @@
-// What the tools' fallible steps answer: a value, or the message that says
-// what went wrong, in words a user can act on. Shaped like std::expected,
-// which the compilers we build with do not all have yet.
+// What the fallible steps of the host, its tools and the printer application
+// answer: a value, or the message that says what went wrong, in words a user
+// can act on. Shaped like std::expected, which the compilers we build with do
+// not all have yet.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <variant>
 
-namespace kav::tools {
+namespace kav {
 
 // A failed step's message; a function answering Result<T> returns it as it
 // returns a value.
@@ -67,4 +68,4 @@ Result<T> WithContext(Result<T> result, const std::string& context) {
   return Error{context + ": " + result.error()};
 }
 
-}  // namespace kav::tools
+}  // namespace kav

@@ -1,0 +1,64 @@
+#include "kavhost/print_settings.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+#include "support/command_line.h"
+#include "support/shown_text.h"
+
+namespace kav::tools {
+namespace {
+
+// Millimetres with at most one decimal, as tenths.
+std::optional<int> ParseTenths(std::string_view text) {
+  const size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  if (whole.empty() || whole.size() > 5 || (dot != std::string_view::npos && fraction.size() != 1)) return {};
+  int value = 0;
+  const auto parsed = std::from_chars(whole.data(), whole.data() + whole.size(), value);
+  if (parsed.ec != std::errc() || parsed.ptr != whole.data() + whole.size()) return {};
+  value *= 10;
+  if (!fraction.empty()) {
+    if (fraction[0] < '0' || fraction[0] > '9') return {};
+    value += fraction[0] - '0';
+  }
+  return value;
+}
+
+}  // namespace
+
+Result<host::ColorMode> ParseMode(const std::string& text) {
+  for (host::ColorMode mode : {host::ColorMode::kMono, host::ColorMode::kGray, host::ColorMode::kColor}) {
+    if (text == host::ModeName(mode)) return mode;
+  }
+  return Error{"--mode must be mono, gray or color"};
+}
+
+Result<uint32_t> ParseDpi(const std::string& text) {
+  if (const auto dpi = ParseWholeNumber(text, host::kMinDpi, host::kMaxDpi)) return static_cast<uint32_t>(*dpi);
+  return Error{"--dpi must be a whole number from " + std::to_string(host::kMinDpi) + " to " +
+               std::to_string(host::kMaxDpi)};
+}
+
+Result<host::Paper> ParsePaper(const std::string& text) {
+  if (auto named = host::NamedPaper(text)) return std::move(*named);
+  const size_t by = text.find_first_of("xX");
+  std::optional<int> width;
+  std::optional<int> length;
+  if (by != std::string::npos) {
+    width = ParseTenths(std::string_view(text).substr(0, by));
+    length = ParseTenths(std::string_view(text).substr(by + 1));
+  }
+  if (!width || !length) {
+    return Error{"unknown paper " + ShownText(text) + ": give " + host::NamedPaperList() + " or WxH in millimetres"};
+  }
+  if (*width < host::kMinPaperTenths || *length < host::kMinPaperTenths || *width > host::kMaxPaperTenths ||
+      *length > host::kMaxPaperTenths) {
+    return Error{"paper " + ShownText(text) + " outside 10 to 3276.7 millimetres"};
+  }
+  return host::Paper{text, *width, *length};
+}
+
+}  // namespace kav::tools
