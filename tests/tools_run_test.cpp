@@ -348,7 +348,18 @@ struct CommandTry {
   std::vector<std::string> command;           // words that pass the parse and then fail on a missing input
   std::map<std::string, std::string> values;  // a value each option takes; "" for a flag
   bool takesOutput;                           // -o JOB is added unless it is the option tried
+  std::string fileOption;                     // an option that names a file: the output, or else the library
 };
+
+// The working folder as a path rooted at "/" (on Windows, on the current
+// drive) and, where paths have drives, as one that starts at its drive:
+// "Z:\..." under Wine, which maps the Unix root there. Each ends in a separator.
+std::vector<std::string> RootedFolders() {
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::vector<std::string> folders = {"/" + here.relative_path().generic_string() + "/"};
+  if (here.has_root_name()) folders.push_back((here / "").string());
+  return folders;
+}
 
 // Each option of the usage is taken (the run fails later, on the missing
 // input, with exit code 1), and one that is not listed is refused as usage.
@@ -358,17 +369,19 @@ TEST_F(ToolRunTest, EveryOptionTheUsageListsIsTakenAndOthersAreRefused) {
       {"--paper", "A5"},       {"--orientation", "landscape"}, {"--rotate180", ""}, {"--band-height", "64"},
       {"--os-version", "6.1"}, {"--plugin", "no-such-plugin"}};
   const CommandTry tries[] = {
-      {true, {"print", "missing.pbm"}, print, true},
+      {true, {"print", "missing.pbm"}, print, true, "-o"},
       {true,
        {"replay", "missing.json"},
        {{"-o", "x.job"}, {"--output", "x.job"}, {"--writes", "x.writes"}, {"--plugin", "no-such-plugin"}},
-       true},
-      {true, {"strings"}, {{"--plugin", "no-such-ui"}}, false},
-      {false, {"inspect", "missing.job"}, {{"-o", "x.txt"}, {"--output", "x.txt"}}, false},
-      {false, {"decode", "missing.job"}, {{"-o", "x.png"}, {"--output", "x.png"}}, true},
+       true,
+       "-o"},
+      {true, {"strings"}, {{"--plugin", "no-such-ui"}}, false, "--plugin"},
+      {false, {"inspect", "missing.job"}, {{"-o", "x.txt"}, {"--output", "x.txt"}}, false, "-o"},
+      {false, {"decode", "missing.job"}, {{"-o", "x.png"}, {"--output", "x.png"}}, true, "-o"},
   };
   for (const CommandTry& tried : tries) {
     const auto run = [&tried](const std::vector<std::string>& args) { return tried.host ? Host(args) : Job(args); };
+    const std::string tool = tried.host ? "kavhost" : "kavjob";
     const ToolRun usage = run({tried.command[0], "--help"});
     ASSERT_EQ(usage.code, 0) << usage.err;
     const std::vector<std::string> listed = ListedOptions(usage.out);
@@ -389,8 +402,20 @@ TEST_F(ToolRunTest, EveryOptionTheUsageListsIsTakenAndOthersAreRefused) {
     std::vector<std::string> unknown = tried.command;
     unknown.push_back("--no-such-option");
     if (tried.takesOutput) unknown.insert(unknown.end(), {"-o", tried.values.at("-o")});
-    ExpectOneLineFailure(run(unknown), kExitUsage,
-                         std::string(tried.host ? "kavhost" : "kavjob") + ": unknown option --no-such-option (");
+    ExpectOneLineFailure(run(unknown), kExitUsage, tool + ": unknown option --no-such-option (");
+    // A word rooted at "/" is a path, on Windows too, where programs often
+    // take "/name" for an option; so is one that starts at a drive. The run
+    // fails on the missing file it names, or on the library it was given.
+    for (const std::string& folder : RootedFolders()) {
+      SCOPED_TRACE(tried.command[0] + " in " + folder);
+      std::vector<std::string> args = {tried.command[0]};
+      for (size_t i = 1; i < tried.command.size(); ++i) args.push_back(folder + tried.command[i]);
+      const std::string file = folder + tried.values.at(tried.fileOption);
+      args.insert(args.end(), {tried.fileOption, file});
+      const std::string missing =
+          tried.command.size() > 1 ? "cannot open " + args[1] : "cannot load the plug-in library " + file;
+      ExpectOneLineFailure(run(args), kExitFailure, tool + ": " + missing);
+    }
   }
   EXPECT_FALSE(Exists("x.job") || Exists("x.writes") || Exists("x.txt") || Exists("x.png"));
 }

@@ -70,6 +70,17 @@ std::string UsageOf(CLI::App& tool, const CLI::App& command) {
   return &command == &tool ? tool.help("", CLI::AppFormatMode::All) : command.help(tool.get_name());
 }
 
+// How the tool and each of its commands read their words. The words the
+// description has no place for are kept, so the message about them is ours.
+// An option starts with "-" on every system: CLI11 on Windows also takes
+// "/name" for one, which turns a path rooted at "/" ("/home/me/x.job") into
+// an unknown option and leaves the command without its file.
+void ReadWordsAsWritten(CLI::App& command) {
+  command.allow_extras();
+  command.allow_windows_style_options(false);
+  for (CLI::App* subcommand : command.get_subcommands({})) ReadWordsAsWritten(*subcommand);
+}
+
 }  // namespace
 
 CLI::Option* NameValue(CLI::Option* option, const std::string& valueName) {
@@ -82,11 +93,8 @@ CLI::Option* AddOption(CLI::App& command, const std::string& names, const std::s
 }
 
 Result<CommandLine> ParseCommandLine(CLI::App& tool, const std::vector<std::string>& args) {
-  // The words the description has no place for are kept, so the message
-  // about them is ours.
-  tool.allow_extras();
+  ReadWordsAsWritten(tool);
   tool.require_subcommand(0, 1);
-  for (CLI::App* command : tool.get_subcommands({})) command->allow_extras();
   // The tools took the word "help" before they took "--help".
   if (!args.empty() && args.front() == "help") return CommandLine{&tool, UsageOf(tool, tool)};
   try {

@@ -42,8 +42,9 @@ struct CommandLine {
 };
 
 // Parses `args` (the words after the program's name) by the description of
-// `tool`. A command line that is not understood answers one line that says
-// why, in the tools' own words.
+// `tool`. Options start with "-" on every system; a word that starts with "/"
+// is a path, on Windows too. A command line that is not understood answers
+// one line that says why, in the tools' own words.
 Result<CommandLine> ParseCommandLine(CLI::App& tool, const std::vector<std::string>& args);
 
 // A whole decimal number within [min, max].
