@@ -136,6 +136,11 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   }
   const char* host = OptionOr("listen-hostname", numOptions, options, "localhost");
   const std::string socket = OptionOr("domain-socket", numOptions, options, MainloopSocketPath().c_str());
+  const auto limits = DocumentLimitsFrom(numOptions, options);
+  if (!limits) {
+    std::fprintf(stderr, "%s: %s\n", kAppName, limits.error().c_str());
+    return nullptr;
+  }
   if (!PortIsFree(host, port)) {
     std::fprintf(stderr, "%s: cannot listen on %s port %d: another program listens there\n", kAppName, host, port);
     return nullptr;
@@ -157,7 +162,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   papplDeviceIsSupported("socket://127.0.0.1");
   papplSystemSetFooterHTML(system, kFooterHtml);
   papplSystemSetPrinterDrivers(system, list->count, list->drivers, nullptr, nullptr, KavDriverInit, nullptr);
-  AddPdfFilter(system);
+  AddPdfFilter(system, paths.spool, *limits);
   AddPictureFilters(system);
   AddUnknownFormatFilter(system);
   ReleaseHeldJobsWhenFree(system);

@@ -1,29 +1,25 @@
 #include "pdf_filter.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "document_sandbox.h"
 #include "kav_driver.h"
-
-extern char** environ;
 
 namespace kav::app {
 namespace {
 
-// Ghostscript gets this long for a document before the job is aborted.
-constexpr std::chrono::seconds kRenderLimit{300};
-// Longest raster line read back (far beyond the widest sheet at 4800 dpi).
-constexpr unsigned kMaxLineBytes = 1u << 20;
+// What every job's filter run shares, set once before the server runs.
+struct FilterSettings {
+  std::string spoolFolder;
+  DocumentLimits limits;
+  std::string ghostscript;  // absolute path, empty when not installed
+};
+FilterSettings settings;
 
 bool IsGray(pappl_color_mode_t mode) {
   return mode == PAPPL_COLOR_MODE_BI_LEVEL || mode == PAPPL_COLOR_MODE_MONOCHROME ||
@@ -31,9 +27,10 @@ bool IsGray(pappl_color_mode_t mode) {
 }
 
 // What Ghostscript is told: the job's sheet in pixels at its resolution,
-// each page fitted to it, the job's page range, gray or sRGB samples.
-std::vector<std::string> GhostscriptArguments(const pappl_pr_options_t& options, bool pdf, const char* input,
-                                              const std::string& output) {
+// each page fitted to it, the job's page range, gray or sRGB samples, the
+// raster on its standard output (and what a document prints there on its
+// standard error, so it cannot mix into the raster).
+std::vector<std::string> GhostscriptArguments(const pappl_pr_options_t& options, bool pdf, const char* input) {
   const cups_page_header2_t& header = options.header;
   std::vector<std::string> args = {
       "gs",
@@ -49,9 +46,10 @@ std::vector<std::string> GhostscriptArguments(const pappl_pr_options_t& options,
       "-g" + std::to_string(header.cupsWidth) + "x" + std::to_string(header.cupsHeight),
       "-dFIXEDMEDIA",
       pdf ? "-dPDFFitPage" : "-dFitPage",
-      "-sOutputFile=" + output};
-  if (pdf && options.first_page > 1) args.push_back("-dFirstPage=" + std::to_string(options.first_page));
-  if (pdf && options.last_page < static_cast<unsigned>(INT_MAX)) {
+      "-sOutputFile=-",
+      "-sstdout=%stderr"};
+  if (options.first_page > 1) args.push_back("-dFirstPage=" + std::to_string(options.first_page));
+  if (options.last_page < static_cast<unsigned>(INT_MAX)) {
     args.push_back("-dLastPage=" + std::to_string(options.last_page));
   }
   args.push_back("-f");
@@ -59,41 +57,56 @@ std::vector<std::string> GhostscriptArguments(const pappl_pr_options_t& options,
   return args;
 }
 
-// Runs Ghostscript with its output thrown away; stops it when the job is
-// cancelled or the time limit passes.
-bool RunGhostscript(pappl_job_t* job, const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, "gs", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return Fail(job, "Unable to run Ghostscript (gs): " + std::string(std::strerror(spawned)) + ".");
-  const auto deadline = std::chrono::steady_clock::now() + kRenderLimit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (papplJobIsCanceled(job) || std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      if (papplJobIsCanceled(job)) return false;
-      return Fail(job, "Ghostscript took longer than " + std::to_string(kRenderLimit.count()) + " seconds.");
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  return Fail(job, "Ghostscript could not read the document (it is damaged or not PDF/PostScript).");
+// The first line of Ghostscript's errors that contains `word`, or empty.
+std::string LineWith(const std::string& errors, const char* word) {
+  const size_t at = errors.find(word);
+  if (at == std::string::npos) return {};
+  const size_t start = errors.rfind('\n', at);
+  const size_t first = start == std::string::npos ? 0 : start + 1;
+  const size_t end = errors.find('\n', at);
+  std::string line = errors.substr(first, (end == std::string::npos ? errors.size() : end) - first);
+  if (line.size() > 200) line.resize(200);
+  return line;
 }
+
+std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// Why a run of Ghostscript that did not succeed ends the job, in the job's
+// words. Ghostscript says "invalidfileaccess" for a file SAFER refuses, and
+// "Could not open the file" for an output file it may not write.
+std::string GhostscriptFailure(SandboxEnd end, const std::string& errors) {
+  const DocumentLimits& limits = settings.limits;
+  switch (end) {
+    case SandboxEnd::kTimedOut:
+    case SandboxEnd::kOutOfCpu:
+      return "Ghostscript took longer than " + std::to_string(limits.renderTime.count()) +
+             " seconds over the document, the most this server allows.";
+    case SandboxEnd::kNotStarted:
+      return "Unable to run Ghostscript (" + settings.ghostscript + ").";
+    default:
+      break;
+  }
+  for (const char* word : {"invalidfileaccess", "Could not open the file"}) {
+    const std::string line = LineWith(errors, word);
+    if (!line.empty()) {
+      return "The document tried to reach a file outside its job, which documents may not (Ghostscript: " + line +
+             ").";
+    }
+  }
+  const std::string memory = LineWith(errors, "VMerror");
+  if (!memory.empty() || errors.find("out of memory") != std::string::npos) {
+    return "Ghostscript needed more than the " + MiB(limits.renderMemoryBytes) +
+           " of memory a document may take on this server.";
+  }
+  const std::string error = LineWith(errors, "Error");
+  return "Ghostscript could not read the document (it is damaged or not PDF/PostScript)" +
+         (error.empty() ? std::string(".") : ": " + error + ".");
+}
+
+uint64_t PageBytes(const cups_page_header2_t& header) { return uint64_t{header.cupsBytesPerLine} * header.cupsHeight; }
 
 bool PrintRasterPage(pappl_job_t* job, cups_raster_t* raster, const cups_page_header2_t& header,
                      pappl_color_mode_t mode) {
-  if (header.cupsBytesPerLine == 0 || header.cupsBytesPerLine > kMaxLineBytes) {
-    return Fail(job, "Ghostscript made lines of " + std::to_string(header.cupsBytesPerLine) + " bytes.");
-  }
   if (!StartKavPage(job, header, mode)) return false;
   std::vector<unsigned char> line(header.cupsBytesPerLine);
   for (unsigned y = 0; y < header.cupsHeight; ++y) {
@@ -108,48 +121,76 @@ bool PrintRasterPage(pappl_job_t* job, cups_raster_t* raster, const cups_page_he
   return true;
 }
 
-// One copy: every page Ghostscript made.
-bool PrintRasterFile(pappl_job_t* job, const std::string& path, pappl_color_mode_t mode) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return Fail(job, "Unable to read Ghostscript's raster.");
-  // Ghostscript ends without error and without a page for some damaged documents.
-  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+ssize_t ReadFromProcess(void* process, unsigned char* buffer, size_t size) {
+  return static_cast<SandboxedProcess*>(process)->Read(buffer, size);
+}
+
+// The pages of one run of Ghostscript, each printed as it comes. A page
+// larger than the job's sheet, or a page beyond the limit, stops the run.
+bool PrintPagesAsMade(pappl_job_t* job, SandboxedProcess& process, const pappl_pr_options_t& options,
+                      unsigned& pages) {
+  cups_raster_t* raster = cupsRasterOpenIO(ReadFromProcess, &process, CUPS_RASTER_READ);
+  if (raster == nullptr) return true;  // no output at all: Ghostscript's end says why
+  const uint64_t sheetBytes = PageBytes(options.header);
   bool ok = true;
-  unsigned pages = 0;
   cups_page_header2_t header;
-  while (ok && raster != nullptr && cupsRasterReadHeader2(raster, &header) != 0) {
-    ++pages;
-    ok = PrintRasterPage(job, raster, header, mode);
+  while (ok && cupsRasterReadHeader2(raster, &header) != 0) {
+    if (++pages > settings.limits.pages) {
+      ok = Fail(job, "The document has more than " + std::to_string(settings.limits.pages) +
+                         " pages, the most this server prints of one document.");
+    } else if (header.cupsBytesPerLine == 0 || header.cupsBytesPerLine > options.header.cupsBytesPerLine ||
+               PageBytes(header) > sheetBytes) {
+      ok = Fail(job, "Ghostscript made a page of " + std::to_string(header.cupsWidth) + " x " +
+                         std::to_string(header.cupsHeight) + " pixels, larger than the job's sheet of " +
+                         std::to_string(options.header.cupsWidth) + " x " + std::to_string(options.header.cupsHeight) +
+                         " pixels (" + std::to_string(sheetBytes) + " bytes).");
+    } else {
+      ok = PrintRasterPage(job, raster, header, options.print_color_mode);
+    }
   }
-  if (ok && pages == 0) ok = Fail(job, "Ghostscript could not read the document: it made no page.");
-  if (raster != nullptr) cupsRasterClose(raster);
-  close(fd);
+  cupsRasterClose(raster);
+  if (!ok) process.Stop();
   return ok;
 }
 
-bool PrintCopies(pappl_job_t* job, const pappl_pr_options_t& options, const std::string& raster) {
-  bool ok = true;
-  for (int copy = 0; ok && copy < options.copies; ++copy) ok = PrintRasterFile(job, raster, options.print_color_mode);
-  return ok;
+// One copy: Ghostscript renders the document once more, in the job's folder.
+// Copies are made by rendering again, so no page is kept for the next copy
+// and the spool holds at most what Ghostscript holds for the page it makes.
+bool PrintCopy(pappl_job_t* job, const pappl_pr_options_t& options, bool pdf, const char* input,
+               const DocumentFolder& folder) {
+  const SandboxLimits limits{settings.limits.renderTime, settings.limits.renderMemoryBytes,
+                             settings.limits.renderMemoryBytes};
+  auto process = SandboxedProcess::Start(settings.ghostscript, GhostscriptArguments(options, pdf, input),
+                                         folder.path(), limits, [job] { return papplJobIsCanceled(job); });
+  if (!process) return Fail(job, "Unable to run Ghostscript: " + process.error() + ".");
+  unsigned pages = 0;
+  const bool printed = PrintPagesAsMade(job, **process, options, pages);
+  const SandboxEnd end = (*process)->Wait();
+  if (!(*process)->errors().empty()) {
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Ghostscript said: %s", (*process)->errors().c_str());
+  }
+  if (!printed || end == SandboxEnd::kCanceled) return false;
+  if (end != SandboxEnd::kSucceeded) {
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    return Fail(job, GhostscriptFailure(end, (*process)->errors()));
+  }
+  // Ghostscript ends without error and without a page for some damaged documents.
+  if (pages == 0) return Fail(job, "Ghostscript could not read the document: it made no page.");
+  return true;
 }
 
 bool RenderAndPrint(pappl_job_t* job) {
   const char* input = papplJobGetFilename(job);
   const char* format = papplJobGetFormat(job);
   if (input == nullptr || format == nullptr) return Fail(job, "The job has no document file.");
+  if (settings.ghostscript.empty()) return Fail(job, "Ghostscript (gs) is not installed; it prints PDF and PostScript.");
   pappl_pr_options_t* options = papplJobCreatePrintOptions(job, INT_MAX, true);
   if (options == nullptr) return Fail(job, "Unable to read the job's options.");
-  char path[1024];
-  const int fd = papplJobOpenFile(job, path, sizeof path, nullptr, "pwg", "w");
-  bool ok = fd >= 0;
-  if (!ok) {
-    Fail(job, "Unable to make a file in the spool folder.");
-  } else {
-    close(fd);
-    const bool pdf = std::strcmp(format, "application/pdf") == 0;
-    ok = RunGhostscript(job, GhostscriptArguments(*options, pdf, input, path)) && PrintCopies(job, *options, path);
-    unlink(path);
-  }
+  auto folder = DocumentFolder::Make(settings.spoolFolder);
+  bool ok = folder.ok();
+  if (!ok) Fail(job, "Unable to make the document's folder: " + folder.error() + ".");
+  const bool pdf = std::strcmp(format, "application/pdf") == 0;
+  for (int copy = 0; ok && copy < options->copies; ++copy) ok = PrintCopy(job, *options, pdf, input, **folder);
   papplJobDeletePrintOptions(options);
   return ok;
 }
@@ -162,9 +203,41 @@ bool FilterDocument(pappl_job_t* job, pappl_device_t* device, void*) {
   return EndKavJob(job) && ok;
 }
 
+// A whole number option within [low, high], or `fallback` when not given.
+Result<uint64_t> NumberOption(const char* name, int numOptions, cups_option_t* options, uint64_t fallback,
+                              uint64_t low, uint64_t high) {
+  const char* text = cupsGetOption(name, numOptions, options);
+  if (text == nullptr || *text == '\0') return fallback;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0' || text[0] == '-' || value < low || value > high) {
+    return Error{std::string(name) + " must be a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high)};
+  }
+  return value;
+}
+
 }  // namespace
 
-void AddPdfFilter(pappl_system_t* system) {
+Result<DocumentLimits> DocumentLimitsFrom(int numOptions, cups_option_t* options) {
+  const DocumentLimits defaults;
+  const auto seconds =
+      NumberOption("render-time-limit", numOptions, options, uint64_t(defaults.renderTime.count()), 1, 86400);
+  const auto mib = NumberOption("render-memory-limit", numOptions, options, defaults.renderMemoryBytes >> 20, 64,
+                                uint64_t{1} << 20);
+  const auto pages = NumberOption("page-limit", numOptions, options, defaults.pages, 1, 1000000);
+  for (const Result<uint64_t>* each : {&seconds, &mib, &pages}) {
+    if (!*each) return each->failure();
+  }
+  return DocumentLimits{std::chrono::seconds(*seconds), *mib << 20, static_cast<uint32_t>(*pages)};
+}
+
+void AddPdfFilter(pappl_system_t* system, const std::string& spoolFolder, const DocumentLimits& limits) {
+  settings = {spoolFolder, limits, FindProgram("gs", std::getenv("PATH"))};
+  if (settings.ghostscript.empty()) {
+    papplLog(system, PAPPL_LOGLEVEL_WARN, "Ghostscript (gs) is not installed: PDF and PostScript jobs will fail.");
+  }
   papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", FilterDocument, nullptr);
   papplSystemAddMIMEFilter(system, "application/postscript", "image/pwg-raster", FilterDocument, nullptr);
 }

@@ -193,6 +193,128 @@ PY
   expect_ended canceled "." "job cancelled while printing"
 }
 
+# The system's temporary folder, which Ghostscript's SAFER mode lets a
+# document read and write when it runs with the server's own environment.
+SYSTEM_TMP=${TMPDIR:-/tmp}
+
+# Documents that reach for the server's files: one shows the first line of a
+# secret planted in the system's temporary folder, one writes a file there,
+# one sets Ghostscript's output file there. Each ends aborted with a clear
+# message, prints nothing, leaves no file, and the next job prints. Then the
+# bounds on pages, time and memory, each named in its job's message.
+group_sandbox() {
+  start_server -o page-limit=3 -o render-time-limit=4 -o render-memory-limit=128
+  add_printer p1
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  local tag="kav-sandbox-$$-$RANDOM"
+  secret="$SYSTEM_TMP/$tag-secret.txt" written="$SYSTEM_TMP/$tag-written.txt" output="$SYSTEM_TMP/$tag-output.pwg"
+  trap 'rm -f "$secret" "$written" "$output"; cleanup' EXIT
+  echo "KAV-SECRET-$RANDOM$RANDOM" >"$secret"
+  cat >"$WORK/read.ps" <<PS
+%!PS
+/Helvetica findfont 24 scalefont setfont 72 500 moveto
+($secret) (r) file 256 string readline pop show showpage
+PS
+  cat >"$WORK/write.ps" <<PS
+%!PS
+($written) (w) file dup (written by a document) writestring closefile showpage
+PS
+  cat >"$WORK/output.ps" <<PS
+%!PS
+<< /OutputFile ($output) >> setpagedevice showpage
+PS
+  local doc
+  for doc in read write output; do
+    print_job p1 "$WORK/$doc.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+    [ -z "$(find "$WORK/out-p1" -type f -size +0c)" ] || fail "$doc.ps: bytes of it reached the printer"
+    expect_ended aborted "tried to reach a file outside its job" "$doc.ps"
+  done
+  [ ! -e "$written" ] || fail "a document wrote $written"
+  [ ! -e "$output" ] || fail "a document made Ghostscript write $output"
+  [ -z "$(find "$WORK/state/spool" -mindepth 1 -type d)" ] || fail "document folders left in the spool"
+  echo "ok: nothing written outside the jobs, no document folder left"
+
+  cat >"$WORK/pages.ps" <<'PS'
+%!PS
+1 1 5 { pop /Helvetica findfont 24 scalefont setfont 72 500 moveto (page) show showpage } for
+PS
+  print_job p1 "$WORK/pages.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+  expect_ended aborted "more than 3 pages" "a document beyond the page limit"
+  printf '%%!PS\n{ } loop\n' >"$WORK/loop.ps"
+  print_job p1 "$WORK/loop.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+  expect_ended aborted "longer than 4 seconds" "a document beyond the time limit"
+  printf '%%!PS\n/a 2000 array def 0 1 1999 { a exch 1000000 string put } for showpage\n' >"$WORK/memory.ps"
+  print_job p1 "$WORK/memory.ps" application/postscript bi-level 300 iso_a5_148x210mm 1
+  expect_ended aborted "more than the 128 MiB" "a document beyond the memory limit"
+}
+
+# A 200-page PDF made here prints as Ghostscript renders it: its first page
+# reaches the device while Ghostscript still works on the rest, and the spool
+# never holds more than the document and a few pages of raster. Then a page
+# range in two copies: pages 3 to 5, twice, each the page it should be. Each
+# page has a frame, so no band of it is blank (page_check wants ink in the
+# padding of every 1-bit band).
+group_longpdf() {
+  start_server
+  add_printer p1
+  cat >"$WORK/numbered.ps" <<'PS'
+%!PS
+/Helvetica findfont 160 scalefont setfont
+1 1 200 { 80 300 moveto 3 string cvs show 20 20 moveto 379 0 rlineto 0 555 rlineto -379 0 rlineto closepath stroke
+  showpage } for
+PS
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=419.53 -dDEVICEHEIGHTPOINTS=595.28 \
+    -dFIXEDMEDIA -sOutputFile="$WORK/long.pdf" "$WORK/numbered.ps" >>"$WORK/gs.log" 2>&1 ||
+    fail "Ghostscript could not make the PDF"
+  local page_bytes=$(($(pixels 1480 300) * $(pixels 2100 300)))
+  local bound=$(($(stat -c %s "$WORK/long.pdf") + 4 * page_bytes))
+  rm -f "$WORK/out-p1"/*
+  ipptool -T 300 -t -f "$WORK/long.pdf" -d format=application/pdf -d mode=bi-level -d dpi=300dpi \
+    -d media=iso_a5_148x210mm -d copies=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/print-job.test" \
+    >"$WORK/ipptool.out" 2>&1 &
+  local client=$! most=0 used early=0
+  while kill -0 "$client" 2>/dev/null; do
+    used=$(du -sb "$WORK/state/spool" | cut -f1)
+    [ "$used" -gt "$most" ] && most=$used
+    if [ "$early" -eq 0 ] && pgrep -P "$SERVER_PID" -x gs >/dev/null &&
+      [ -n "$(find "$WORK/out-p1" -type f -size +8k)" ]; then
+      early=$(find "$WORK/out-p1" -type f -printf '%s')
+    fi
+    sleep 0.05
+  done
+  wait "$client"
+  expect_completed "200-page PDF"
+  [ "$early" -gt 0 ] || fail "200-page PDF: nothing reached the device before Ghostscript was done"
+  [ "$most" -le "$bound" ] || fail "200-page PDF: the spool held $most bytes, more than $bound"
+  mkdir -p "$WORK/long"
+  "$BIN/kavjob" decode "$(device_file p1)" -o "$WORK/long/page.png" >/dev/null || fail "200-page PDF: cannot decode"
+  [ "$(ls "$WORK/long" | wc -l)" -eq 200 ] || fail "200-page PDF: $(ls "$WORK/long" | wc -l) pages at the device"
+  echo "ok: 200-page PDF streamed ($early bytes at the device while Ghostscript ran; spool at most $most bytes, bound $bound)"
+
+  rm -f "$WORK/out-p1"/*
+  ipptool -T 120 -t -f "$WORK/long.pdf" -d format=application/pdf -d mode=bi-level -d dpi=300dpi \
+    -d media=iso_a5_148x210mm -d copies=2 -d range=3-5 "ipp://localhost:$PORT/ipp/print/p1" \
+    "$DATA/print-range.test" >"$WORK/ipptool.out" 2>&1
+  expect_completed "pages 3 to 5, two copies"
+  rm -rf "$WORK/range" && mkdir -p "$WORK/range"
+  "$BIN/kavjob" decode "$(device_file p1)" -o "$WORK/range/page.png" >/dev/null || fail "page range: cannot decode"
+  [ "$(ls "$WORK/range" | wc -l)" -eq 6 ] || fail "page range: $(ls "$WORK/range" | wc -l) pages, not 6"
+  local n decoded want
+  for n in 3 4 5; do
+    gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pwgraster -r300 -g"$(pixels 1480 300)x$(pixels 2100 300)" -dFIXEDMEDIA \
+      -dPDFFitPage -dcupsColorSpace=18 -dcupsBitsPerColor=8 -dFirstPage=$n -dLastPage=$n \
+      -sOutputFile="$WORK/range/ref-$n.pwg" "$WORK/long.pdf" >>"$WORK/gs.log" 2>&1 || fail "cannot render page $n"
+  done
+  for n in 1 2 3 4 5 6; do
+    decoded="$WORK/range/page-$n.png"
+    [ "$n" -eq 1 ] && decoded="$WORK/range/page.png"
+    want=$(((n - 1) % 3 + 3))
+    "$BIN/page_check" "$decoded" "$WORK/range/ref-$want.pwg" --mode mono --dpi 300 --paper A5 ||
+      fail "page range: page $n of the job is not page $want of the document"
+  done
+  echo "ok: pages 3 to 5 in two copies, each page right"
+}
+
 # A job that was printing when the server was killed: PAPPL saves it as
 # "processing" (made here from a held job, whose document and attributes PAPPL
 # keeps the same way). The next server prints it from its start, and stops
@@ -492,6 +614,8 @@ case $GROUP in
   bad) group_bad ;;
   two) group_two ;;
   restart) group_restart ;;
+  sandbox) group_sandbox ;;
+  longpdf) group_longpdf ;;
   streamed) group_streamed ;;
   conformance) group_conformance ;;
   cups) group_cups ;;
