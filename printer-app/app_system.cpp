@@ -16,6 +16,7 @@
 #include "kav_driver.h"
 #include "pdf_filter.h"
 #include "picture_filters.h"
+#include "state_file.h"
 #include "unknown_format.h"
 
 namespace kav::app {
@@ -27,6 +28,7 @@ constexpr int kDefaultPort = 8631;
 // Paths the system keeps for as long as it runs (the save callback holds one).
 struct SystemPaths {
   std::string stateFile;
+  std::string heldJobs;  // the jobs the server holds until their printer is free
   std::string spool;
   std::string log;
 };
@@ -102,9 +104,14 @@ bool Listen(pappl_system_t* system, const char* name) {
   return false;
 }
 
+bool SaveStateFile(pappl_system_t* system, void*) { return SaveState(system, paths.stateFile); }
+
 // Loads the saved printers and jobs. Jobs that were printing when the server
 // stopped come back held and are released once their printer is free.
 void LoadState(pappl_system_t* system) {
+  if (const Status kept = KeepHeldJobsIn(paths.heldJobs); !kept) {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR, "Jobs the last server held stay held: %s", kept.error().c_str());
+  }
   const auto interrupted = HoldInterruptedJobs(paths.stateFile);
   if (!interrupted) {
     papplLog(system, PAPPL_LOGLEVEL_ERROR, "Jobs that were printing when the server stopped stay stopped: %s",
@@ -126,6 +133,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   const std::string folder = StateDirectory(numOptions, options);
   if (!MakeFolder(folder)) return nullptr;
   paths.stateFile = folder + "/" + kAppName + ".state";
+  paths.heldJobs = folder + "/" + kAppName + ".held";
   paths.spool = folder + "/spool";
   paths.log = OptionOr("log-file", numOptions, options, (folder + "/" + kAppName + ".log").c_str());
   if (!MakeFolder(paths.spool)) return nullptr;
@@ -165,10 +173,10 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   AddPdfFilter(system, paths.spool, *limits);
   AddPictureFilters(system);
   AddUnknownFormatFilter(system);
-  ReleaseHeldJobsWhenFree(system);
+  AddStreamedRasterFilters(system);
+  StartReleasingHeldJobs(system);
   LoadState(system);
-  papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                             const_cast<char*>(paths.stateFile.c_str()));
+  papplSystemSetSaveCallback(system, SaveStateFile, nullptr);
   return system;
 }
 

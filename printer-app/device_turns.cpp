@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <ctime>
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
+#include <thread>
 #include <vector>
+
+#include "state_file.h"
 
 namespace kav::app {
 namespace {
@@ -43,6 +48,22 @@ std::condition_variable turnEnded;
 int lastRun = 0;
 std::map<int, PrinterTurns> printers;  // by printer id; only while a job of it is in the driver
 std::map<int, HeldJobs> held;          // by printer id
+std::map<int, bool> awaited;           // job ids of AwaitStreamedRun: whether a run of it began
+std::string heldJobsFile;              // where `held` is kept for the next server
+
+// Keeps the held jobs in heldJobsFile, a "printer-id job-id" line each, so
+// that a server stopped while it held jobs has the next one release them.
+// Called with `mutex` held; it happens only when jobs are held or released.
+void SaveHeldJobs() {
+  if (heldJobsFile.empty()) return;
+  std::string text;
+  for (const auto& [printerId, jobs] : held) {
+    for (int jobId : jobs.jobIds) text += std::to_string(printerId) + " " + std::to_string(jobId) + "\n";
+  }
+  if (const Status saved = ReplaceSavedFile(heldJobsFile, text); !saved) {
+    std::fprintf(stderr, "kav-printer-app: the held jobs were not saved: %s\n", saved.error().c_str());
+  }
+}
 
 void ForgetIfIdle(int printerId) {
   const auto found = printers.find(printerId);
@@ -110,6 +131,7 @@ void HoldPendingJobs(pappl_printer_t* printer) {
   HeldJobs& jobs = held[papplPrinterGetID(printer)];
   jobs.jobIds.insert(heldNow.begin(), heldNow.end());
   jobs.wasFree = false;
+  SaveHeldJobs();
 }
 
 // The held jobs of a printer to release now: the first once the printer has
@@ -137,6 +159,7 @@ void ReleaseHeldJobsOf(pappl_printer_t* printer) {
     HeldJobs& jobs = held[printerId];
     release = JobsToRelease(jobs, busy);
     if (jobs.jobIds.empty()) held.erase(printerId);
+    if (!release.empty()) SaveHeldJobs();
   }
   for (int id : release) {
     pappl_job_t* job = papplPrinterFindJob(printer, id);
@@ -145,21 +168,74 @@ void ReleaseHeldJobsOf(pappl_printer_t* printer) {
   }
 }
 
-bool ReleaseHeldJobs(pappl_system_t* system, void*) {
+// The thread that releases held jobs, and what it must not touch. It is
+// never destroyed: a thread may still wait on it when the process ends.
+struct Releaser {
+  std::mutex mutex;  // held while the thread works on one printer
+  std::condition_variable wake;
+  bool stopping = false;
+  std::set<int> deletedPrinters;
+  std::thread thread;
+};
+Releaser& releaser = *new Releaser;
+
+void ReleaseHeldJobs(pappl_system_t* system) {
   std::vector<int> printerIds;
   {
     std::lock_guard lock(mutex);
     for (const auto& entry : held) printerIds.push_back(entry.first);
   }
   for (int printerId : printerIds) {
-    if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr)) {
+    // Found before the releaser's lock is taken: a printer being deleted
+    // holds the system's lock and waits for the releaser's.
+    pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr);
+    std::lock_guard working(releaser.mutex);
+    if (releaser.stopping || releaser.deletedPrinters.count(printerId) != 0) continue;
+    if (printer != nullptr) {
       ReleaseHeldJobsOf(printer);
     } else {
       std::lock_guard lock(mutex);
       held.erase(printerId);
     }
   }
-  return true;
+}
+
+void CollectPrinter(pappl_printer_t* printer, void* data) {
+  static_cast<std::vector<pappl_printer_t*>*>(data)->push_back(printer);
+}
+
+// PAPPL 1.3.1 starts a printer's next job only when a job is submitted,
+// released or ends, never after it loads the saved state: jobs that waited
+// when the server stopped would wait until the next job came. Once the
+// server runs, each printer with waiting jobs is started as Resume-Printer
+// does (the state saves no paused printer; a printer PAPPL stopped because
+// its device failed is left stopped).
+void StartRestoredJobs(pappl_system_t* system) {
+  while (!papplSystemIsRunning(system)) {
+    if (papplSystemIsShutdown(system) && releaser.stopping) return;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  std::vector<pappl_printer_t*> all;
+  papplSystemIteratePrinters(system, CollectPrinter, &all);
+  for (pappl_printer_t* printer : all) {
+    std::lock_guard working(releaser.mutex);
+    if (releaser.stopping || releaser.deletedPrinters.count(papplPrinterGetID(printer)) != 0) continue;
+    if (papplPrinterGetState(printer) != IPP_PSTATE_STOPPED && !ActiveJobs(printer, 0, Pending).empty()) {
+      papplPrinterResume(printer);
+    }
+  }
+}
+
+void ReleaseLoop(pappl_system_t* system) {
+  StartRestoredJobs(system);
+  std::unique_lock lock(releaser.mutex);
+  while (!releaser.stopping) {
+    releaser.wake.wait_for(lock, std::chrono::seconds(1));
+    if (releaser.stopping) break;
+    lock.unlock();
+    ReleaseHeldJobs(system);
+    lock.lock();
+  }
 }
 
 }  // namespace
@@ -169,13 +245,14 @@ DeviceTurn TakeDeviceTurn(pappl_job_t* job) {
   const int jobId = papplJobGetID(job);
   std::unique_lock lock(mutex);
   const int run = ++lastRun;
+  if (const auto found = awaited.find(jobId); found != awaited.end()) found->second = true;
   const bool duplicate = HasRunOf(printers[printerId], jobId);
   printers[printerId].runs.push_back({run, jobId, duplicate});
   if (duplicate) return {run, TurnStart::kDuplicate};
   // The printer's entry stays while this run is in it, but the vector may move.
   while (printers[printerId].writer != 0) {
     if (papplJobIsCanceled(job)) {
-      RemoveRun(printerId, run);
+      if (Run* mine = FindRun(printers[printerId], run)) mine->done = true;
       return {run, TurnStart::kCanceled};
     }
     turnEnded.wait_for(lock, kPollInterval);
@@ -215,13 +292,57 @@ void EndDeviceTurn(pappl_job_t* job, int run) {
   RemoveRun(printerId, run);
 }
 
+void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace) {
+  const int printerId = papplPrinterGetID(papplJobGetPrinter(job));
+  const int jobId = papplJobGetID(job);
+  const auto giveUp = std::chrono::steady_clock::now() + grace;
+  std::unique_lock lock(mutex);
+  awaited[jobId] = false;
+  for (;;) {
+    const bool begun = awaited[jobId];
+    if (begun ? !HasRunOf(printers[printerId], jobId) : std::chrono::steady_clock::now() > giveUp) break;
+    turnEnded.wait_for(lock, kPollInterval);
+  }
+  awaited.erase(jobId);
+  ForgetIfIdle(printerId);
+}
+
 void ReleaseWhenFree(int printerId, int jobId) {
   std::lock_guard lock(mutex);
   held[printerId].jobIds.insert(jobId);
+  SaveHeldJobs();
 }
 
-void ReleaseHeldJobsWhenFree(pappl_system_t* system) {
-  papplSystemAddTimerCallback(system, 0, 1, ReleaseHeldJobs, nullptr);
+Status KeepHeldJobsIn(const std::string& path) {
+  auto saved = ReadSavedFile(path);
+  std::lock_guard lock(mutex);
+  heldJobsFile = path;
+  if (!saved) return saved.failure();
+  std::istringstream lines(*saved);
+  int printerId = 0;
+  int jobId = 0;
+  while (lines >> printerId >> jobId) held[printerId].jobIds.insert(jobId);
+  return {};
+}
+
+void StartReleasingHeldJobs(pappl_system_t* system) { releaser.thread = std::thread(ReleaseLoop, system); }
+
+void ForgetPrinter(pappl_printer_t* printer) {
+  const int printerId = papplPrinterGetID(printer);
+  const bool stop = papplSystemIsShutdown(papplPrinterGetSystem(printer));
+  {
+    std::lock_guard working(releaser.mutex);
+    releaser.deletedPrinters.insert(printerId);
+    releaser.stopping = releaser.stopping || stop;
+  }
+  {
+    std::lock_guard lock(mutex);
+    held.erase(printerId);
+  }
+  if (stop && releaser.thread.joinable()) {
+    releaser.wake.notify_all();
+    releaser.thread.join();
+  }
 }
 
 }  // namespace kav::app

@@ -20,13 +20,18 @@
 
 #include <pappl/pappl.h>
 
+#include <chrono>
+#include <string>
+
+#include "host/result.h"
+
 namespace kav::app {
 
 // How a job's run through the driver begins.
 enum class TurnStart {
   kWrite,      // the run has the device to itself until EndDeviceTurn
   kDuplicate,  // the job already runs in another thread: this run writes nothing
-  kCanceled,   // the job was cancelled while it waited; EndDeviceTurn is not called
+  kCanceled,   // the job was cancelled while it waited: it writes nothing
 };
 
 struct DeviceTurn {
@@ -35,7 +40,8 @@ struct DeviceTurn {
 };
 
 // Waits until no other run of the job's printer is writing to the device and
-// makes this run the one that does.
+// makes this run the one that does. Every run, however it begins, is ended
+// with EndDeviceTurn.
 DeviceTurn TakeDeviceTurn(pappl_job_t* job);
 
 // Ends the run's turn on the device (it writes nothing more), then waits until
@@ -43,11 +49,32 @@ DeviceTurn TakeDeviceTurn(pappl_job_t* job);
 // closes the device only when no job needs it any longer.
 void EndDeviceTurn(pappl_job_t* job, int run);
 
+// PAPPL may also hand a raster document it streams to the driver from its
+// client's thread to a job thread of its own, as if it were spooled (when it
+// looks for the next job in the moment before the stream starts). That run
+// waits here until the stream's run through the driver has ended, or `grace`
+// passed without one, and prints nothing.
+void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace);
+
 // Releases the jobs that EndDeviceTurn held, and those given to
-// ReleaseWhenFree, from a timer of the system.
-void ReleaseHeldJobsWhenFree(pappl_system_t* system);
+// ReleaseWhenFree, once their printer is free, from a thread of its own.
+// (PAPPL runs its timers under the system's lock, and a job's release needs
+// its printer's lock, which PAPPL takes before the system's when it aborts a
+// document it refused; a timer would then wait for the printer while the
+// abort waits for the system.)
+void StartReleasingHeldJobs(pappl_system_t* system);
 
 // Releases a held job of the printer as the jobs EndDeviceTurn holds are.
 void ReleaseWhenFree(int printerId, int jobId);
+
+// Keeps the jobs held here in `path`, and releases those a server before
+// this one held (they come back held from the saved state). Called before
+// the state is loaded.
+Status KeepHeldJobsIn(const std::string& path);
+
+// The printer is being deleted (by Delete-Printer, or with the system at its
+// end): nothing of it is touched any more, and at the system's end the
+// releasing thread stops. PAPPL may call this with the system's lock held.
+void ForgetPrinter(pappl_printer_t* printer);
 
 }  // namespace kav::app

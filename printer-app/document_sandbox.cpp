@@ -42,7 +42,8 @@ std::string Reason(const char* what) { return std::string(what) + ": " + std::st
   sigprocmask(SIG_SETMASK, &none, nullptr);
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
-  for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGXCPU, SIGXFSZ}) sigaction(signal, &standard, nullptr);
+  for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGXCPU, SIGXFSZ})
+    sigaction(signal, &standard, nullptr);
   // It ends with the thread that started it, should the server die.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
@@ -79,8 +80,8 @@ Result<std::unique_ptr<SandboxedProcess>> SandboxedProcess::Start(const std::str
                                                                   const std::string& folder,
                                                                   const SandboxLimits& limits, CancelCheck canceled) {
   std::vector<std::string> argStrings = args;
-  std::vector<std::string> envStrings = {"PATH=/usr/bin:/bin", "HOME=" + folder, "TMPDIR=" + folder, "TMP=" + folder,
-                                         "TEMP=" + folder, "LC_ALL=C"};
+  std::vector<std::string> envStrings = {"PATH=/usr/bin:/bin", "HOME=" + folder, "TMPDIR=" + folder,
+                                         "TMP=" + folder,      "TEMP=" + folder, "LC_ALL=C"};
   const std::vector<char*> argv = Pointers(argStrings);
   const std::vector<char*> envp = Pointers(envStrings);
   // Close-on-exec, so that a program another job starts meanwhile never
@@ -109,8 +110,7 @@ Result<std::unique_ptr<SandboxedProcess>> SandboxedProcess::Start(const std::str
       new SandboxedProcess(pid, output[0], errors[0], limits, std::move(canceled)));
 }
 
-SandboxedProcess::SandboxedProcess(pid_t pid, int output, int errors, const SandboxLimits& limits,
-                                   CancelCheck canceled)
+SandboxedProcess::SandboxedProcess(pid_t pid, int output, int errors, const SandboxLimits& limits, CancelCheck canceled)
     : pid_(pid),
       output_(output),
       errorPipe_(errors),
@@ -148,8 +148,9 @@ bool SandboxedProcess::AwaitOutput() {
       Kill(SandboxEnd::kTimedOut);
       return false;
     }
-    const auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1),
-                               std::chrono::duration_cast<std::chrono::milliseconds>(kCancelPoll));
+    const auto wait =
+        std::min(std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1),
+                 std::chrono::duration_cast<std::chrono::milliseconds>(kCancelPoll));
     pollfd fds[2] = {{output_, POLLIN, 0}, {errorPipe_, POLLIN, 0}};
     if (poll(fds, 2, static_cast<int>(wait.count())) < 0 && errno != EINTR) return false;
     if (fds[1].revents != 0) KeepErrors();

@@ -39,19 +39,19 @@ class DocumentFolder {
 };
 
 struct SandboxLimits {
-  std::chrono::seconds time{300};   // wall time from start to exit
+  std::chrono::seconds time{300};     // wall time from start to exit
   uint64_t memoryBytes = 1ull << 30;  // address space
   uint64_t fileBytes = 1ull << 30;    // largest file it may write
 };
 
 // How a sandboxed program ended.
 enum class SandboxEnd {
-  kSucceeded,    // exit status 0
-  kFailed,       // another exit status, or a signal not below
-  kTimedOut,     // ran past SandboxLimits::time and was killed
-  kOutOfCpu,     // killed for its processor time (SIGXCPU)
-  kCanceled,     // stopped because the job was cancelled
-  kNotStarted,   // the program could not be run
+  kSucceeded,   // exit status 0
+  kFailed,      // another exit status, or a signal not below
+  kTimedOut,    // ran past SandboxLimits::time and was killed
+  kOutOfCpu,    // killed for its processor time (SIGXCPU)
+  kCanceled,    // stopped because the job was cancelled
+  kNotStarted,  // the program could not be run
 };
 
 class SandboxedProcess {

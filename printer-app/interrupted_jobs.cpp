@@ -1,10 +1,9 @@
 #include "interrupted_jobs.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <string_view>
 
-#include "support/files.h"
+#include "state_file.h"
 
 namespace kav::app {
 namespace {
@@ -27,11 +26,9 @@ int IdOn(std::string_view line) {
 
 Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path) {
   std::vector<InterruptedJob> jobs;
-  std::error_code failure;
-  if (!std::filesystem::exists(path, failure)) return jobs;  // nothing saved yet
-  auto saved = tools::ReadWholeFile(path);
+  auto saved = ReadSavedFile(path);
   if (!saved) return saved.failure();
-  std::string text(saved->begin(), saved->end());
+  std::string& text = *saved;
   int printerId = 0;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
@@ -46,7 +43,7 @@ Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path)
     start = end + 1;
   }
   if (jobs.empty()) return jobs;
-  if (auto written = tools::WriteWholeFile(path, text.data(), text.size()); !written) return written.failure();
+  if (auto written = ReplaceSavedFile(path, text); !written) return written.failure();
   return jobs;
 }
 

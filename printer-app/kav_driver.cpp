@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -50,10 +51,34 @@ struct DeviceSink final : host::SpoolSink {
   std::chrono::steady_clock::duration writing{};
 };
 
+struct DeviceCloser {
+  void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
+};
+using OwnDevice = std::unique_ptr<pappl_device_t, DeviceCloser>;
+
+// PAPPL closes a file:// device at the end of every job, also when another
+// job of the printer that PAPPL started in the meantime was handed the same
+// device and still writes to it. A job of such a printer writes through a
+// device of its own (the same file: PAPPL's device names it after the job as
+// this one does). Other devices stay open while any job of the printer is
+// active, and are shared.
+OwnDevice OpenOwnFileDevice(pappl_job_t* job) {
+  pappl_printer_t* printer = papplJobGetPrinter(job);
+  const std::string uri = papplPrinterGetDeviceURI(printer);
+  if (uri.rfind("file:", 0) != 0) return nullptr;
+  return OwnDevice(papplDeviceOpen(uri.c_str(), papplJobGetName(job), papplLogDevice, papplPrinterGetSystem(printer)));
+}
+
+// One thread's pass of a job: its turn on the device, and from StartKavJob
+// on, the plug-in's session.
 struct JobState {
   pappl_job_t* job;
   DeviceTurn turn;
+  bool ownsTurn = false;  // begun by StartKavJob (a streamed raster job), so EndKavJob ends it
+  bool started = false;   // between StartKavJob and EndKavJob
+  bool failed = false;    // the job's message is set; later steps fail quietly
   host::RenderSession session;
+  OwnDevice ownDevice;  // a file:// printer's device for this job only
   DeviceSink output;
   std::optional<host::DeviceSettings> enabled;  // the device as last enabled
   std::unique_ptr<BandAssembler> page;
@@ -72,6 +97,42 @@ JobState* StateOf(pappl_job_t* job) { return running != nullptr && running->job 
 
 // A second run of a job already printing passes every step without output.
 bool Duplicate(const JobState* state) { return state != nullptr && state->turn.start == TurnStart::kDuplicate; }
+
+// Takes the job's turn on the device for this thread.
+JobState* BeginRun(pappl_job_t* job) {
+  auto state = std::make_unique<JobState>();
+  state->job = job;
+  state->turn = TakeDeviceTurn(job);
+  if (state->turn.start == TurnStart::kDuplicate) {
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PAPPL started this job a second time; the second run prints nothing.");
+  }
+  running = state.release();
+  return running;
+}
+
+// Ends the turn, once no other job of the printer needs the device.
+void EndRun(JobState* state) {
+  running = nullptr;
+  EndDeviceTurn(state->job, state->turn.run);
+  delete state;
+}
+
+// The filters registered with AddDriverFilter; PAPPL hands back the address
+// of one, which stays where it is as more are added.
+std::deque<DocumentFilter> filters;
+
+// Every document filter runs inside the job's turn, so that a job whose
+// filter fails before it reaches the driver, or is cancelled, or is the
+// second run of a job, still does not end (and PAPPL does not close the
+// device) while another job of the printer writes.
+bool FilterInTurn(pappl_job_t* job, pappl_device_t* device, void* data) {
+  JobState* state = BeginRun(job);
+  const bool ok = state->turn.start == TurnStart::kDuplicate ||
+                  (state->turn.start == TurnStart::kWrite && (*static_cast<DocumentFilter*>(data))(job, device));
+  EndKavJob(job);
+  EndRun(state);
+  return ok;
+}
 
 host::ColorMode ModeOf(pappl_color_mode_t mode) {
   switch (mode) {
@@ -223,6 +284,8 @@ void Identify(pappl_printer_t* printer, pappl_identify_actions_t, const char* me
   papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: %s", message != nullptr ? message : "");
 }
 
+void ForgetDeletedPrinter(pappl_printer_t* printer, pappl_pr_driver_data_t*) { ForgetPrinter(printer); }
+
 // Printer attributes IPP Everywhere asks for that PAPPL 1.3.1 does not make.
 // The device is written to, never read, so the supply level is unknown.
 ipp_t* ExtraAttributes() {
@@ -253,32 +316,66 @@ void SetDefaultMedia(pappl_pr_driver_data_t* data) {
 }  // namespace
 
 bool Fail(pappl_job_t* job, const std::string& message) {
+  if (JobState* state = StateOf(job)) {
+    if (state->failed) return false;
+    state->failed = true;
+  }
   papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
   papplJobSetMessage(job, "%s", message.c_str());
   return false;
 }
 
+namespace {
+
+bool AwaitStream(pappl_job_t* job, pappl_device_t*, void*) {
+  AwaitStreamedRun(job, std::chrono::seconds(5));
+  return true;
+}
+
+}  // namespace
+
+void AddStreamedRasterFilters(pappl_system_t* system) {
+  for (const char* format : {"image/pwg-raster", "image/urf"}) {
+    papplSystemAddMIMEFilter(system, format, kDriverFormat, AwaitStream, nullptr);
+  }
+}
+
+void AddDriverFilter(pappl_system_t* system, const char* format, const char* to, DocumentFilter filter) {
+  filters.push_back(filter);
+  papplSystemAddMIMEFilter(system, format, to, FilterInTurn, &filters.back());
+}
+
 bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
-  auto state = std::make_unique<JobState>();
-  state->job = job;
-  std::string error;
-  if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
-    return Fail(job, "Unable to load the render plug-in: " + error);
+  JobState* state = StateOf(job);
+  const bool ownsTurn = state == nullptr;
+  if (ownsTurn) {
+    state = BeginRun(job);
+    state->ownsTurn = true;
   }
-  state->turn = TakeDeviceTurn(job);
-  if (state->turn.start == TurnStart::kCanceled) return false;
-  if (Duplicate(state.get())) {
-    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PAPPL started this job a second time; the second run prints nothing.");
+  if (state->started || state->failed) return !state->failed;
+  const auto refuse = [&](bool result) {
+    if (ownsTurn) EndRun(state);
+    return result;
+  };
+  if (state->turn.start == TurnStart::kCanceled) return refuse(false);
+  if (!Duplicate(state)) {
+    std::string error;
+    if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
+      Fail(job, "Unable to load the render plug-in: " + error);
+      return refuse(false);
+    }
+    state->ownDevice = OpenOwnFileDevice(job);
+    state->output.device = state->ownDevice ? state->ownDevice.get() : device;
+    state->session.helper().SetSink(&state->output);
   }
-  state->output.device = device;
-  state->session.helper().SetSink(&state->output);
-  running = state.release();
+  state->started = true;
   return true;
 }
 
 bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_color_mode_t colorMode) {
   JobState* state = StateOf(job);
-  if (state == nullptr) return Fail(job, "The job was not started.");
+  if (state == nullptr || !state->started) return Fail(job, "The job was not started.");
+  if (state->failed) return false;
   if (Duplicate(state)) return true;
   std::string error;
   const auto format = LineFormatOf(header);
@@ -311,6 +408,7 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
 
 bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
   JobState* state = StateOf(job);
+  if (state != nullptr && state->failed) return false;
   if (Duplicate(state)) return true;
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
   ++state->linesSeen;
@@ -320,6 +418,7 @@ bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
 
 bool EndKavPage(pappl_job_t* job) {
   JobState* state = StateOf(job);
+  if (state != nullptr && state->failed) return false;
   if (Duplicate(state)) return true;
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
   // PAPPL ends the page of a raster document cut short as if it were whole.
@@ -335,21 +434,21 @@ bool EndKavPage(pappl_job_t* job) {
 }
 
 bool EndKavJob(pappl_job_t* job) {
-  std::unique_ptr<JobState> state(StateOf(job));
-  if (!state) return true;
-  running = nullptr;
-  if (Duplicate(state.get())) {
-    EndDeviceTurn(job, state->turn.run);
-    return true;
+  JobState* state = StateOf(job);
+  if (state == nullptr || !state->started) return true;
+  state->started = false;
+  bool ok = true;
+  if (!Duplicate(state)) {
+    state->session.DisableDevice();
+    using Seconds = std::chrono::duration<double>;
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "%u pages, %.3f seconds inside the render plug-in, %.3f seconds writing to the device.", state->pages,
+                Seconds(state->inPlugin - state->output.writing).count(), Seconds(state->output.writing).count());
+    if (state->output.writeFailed) ok = Fail(job, "Unable to send the job to the printer.");
+    state->ownDevice.reset();
   }
-  state->session.DisableDevice();
-  using Seconds = std::chrono::duration<double>;
-  papplLogJob(job, PAPPL_LOGLEVEL_INFO,
-              "%u pages, %.3f seconds inside the render plug-in, %.3f seconds writing to the device.", state->pages,
-              Seconds(state->inPlugin - state->output.writing).count(), Seconds(state->output.writing).count());
-  EndDeviceTurn(job, state->turn.run);
-  if (state->output.writeFailed) return Fail(job, "Unable to send the job to the printer.");
-  return true;
+  if (state->ownsTurn) EndRun(state);
+  return ok;
 }
 
 bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
@@ -367,6 +466,7 @@ bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const c
   data->ppm_color = 20;
   data->kind = PAPPL_KIND_DOCUMENT;
   data->identify_cb = Identify;
+  data->delete_cb = ForgetDeletedPrinter;
   data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->orient_default = IPP_ORIENT_PORTRAIT;

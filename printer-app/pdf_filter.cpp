@@ -89,8 +89,7 @@ std::string GhostscriptFailure(SandboxEnd end, const std::string& errors) {
   for (const char* word : {"invalidfileaccess", "Could not open the file"}) {
     const std::string line = LineWith(errors, word);
     if (!line.empty()) {
-      return "The document tried to reach a file outside its job, which documents may not (Ghostscript: " + line +
-             ").";
+      return "The document tried to reach a file outside its job, which documents may not (Ghostscript: " + line + ").";
     }
   }
   const std::string memory = LineWith(errors, "VMerror");
@@ -127,8 +126,7 @@ ssize_t ReadFromProcess(void* process, unsigned char* buffer, size_t size) {
 
 // The pages of one run of Ghostscript, each printed as it comes. A page
 // larger than the job's sheet, or a page beyond the limit, stops the run.
-bool PrintPagesAsMade(pappl_job_t* job, SandboxedProcess& process, const pappl_pr_options_t& options,
-                      unsigned& pages) {
+bool PrintPagesAsMade(pappl_job_t* job, SandboxedProcess& process, const pappl_pr_options_t& options, unsigned& pages) {
   cups_raster_t* raster = cupsRasterOpenIO(ReadFromProcess, &process, CUPS_RASTER_READ);
   if (raster == nullptr) return true;  // no output at all: Ghostscript's end says why
   const uint64_t sheetBytes = PageBytes(options.header);
@@ -160,8 +158,8 @@ bool PrintCopy(pappl_job_t* job, const pappl_pr_options_t& options, bool pdf, co
                const DocumentFolder& folder) {
   const SandboxLimits limits{settings.limits.renderTime, settings.limits.renderMemoryBytes,
                              settings.limits.renderMemoryBytes};
-  auto process = SandboxedProcess::Start(settings.ghostscript, GhostscriptArguments(options, pdf, input),
-                                         folder.path(), limits, [job] { return papplJobIsCanceled(job); });
+  auto process = SandboxedProcess::Start(settings.ghostscript, GhostscriptArguments(options, pdf, input), folder.path(),
+                                         limits, [job] { return papplJobIsCanceled(job); });
   if (!process) return Fail(job, "Unable to run Ghostscript: " + process.error() + ".");
   unsigned pages = 0;
   const bool printed = PrintPagesAsMade(job, **process, options, pages);
@@ -183,7 +181,8 @@ bool RenderAndPrint(pappl_job_t* job) {
   const char* input = papplJobGetFilename(job);
   const char* format = papplJobGetFormat(job);
   if (input == nullptr || format == nullptr) return Fail(job, "The job has no document file.");
-  if (settings.ghostscript.empty()) return Fail(job, "Ghostscript (gs) is not installed; it prints PDF and PostScript.");
+  if (settings.ghostscript.empty())
+    return Fail(job, "Ghostscript (gs) is not installed; it prints PDF and PostScript.");
   pappl_pr_options_t* options = papplJobCreatePrintOptions(job, INT_MAX, true);
   if (options == nullptr) return Fail(job, "Unable to read the job's options.");
   auto folder = DocumentFolder::Make(settings.spoolFolder);
@@ -195,17 +194,15 @@ bool RenderAndPrint(pappl_job_t* job) {
   return ok;
 }
 
-// The job's turn on the device spans the whole filter: a document Ghostscript
-// cannot read ends the job too, and PAPPL then closes the device.
-bool FilterDocument(pappl_job_t* job, pappl_device_t* device, void*) {
+bool FilterDocument(pappl_job_t* job, pappl_device_t* device) {
   if (!StartKavJob(job, device)) return false;
   const bool ok = RenderAndPrint(job);
   return EndKavJob(job) && ok;
 }
 
 // A whole number option within [low, high], or `fallback` when not given.
-Result<uint64_t> NumberOption(const char* name, int numOptions, cups_option_t* options, uint64_t fallback,
-                              uint64_t low, uint64_t high) {
+Result<uint64_t> NumberOption(const char* name, int numOptions, cups_option_t* options, uint64_t fallback, uint64_t low,
+                              uint64_t high) {
   const char* text = cupsGetOption(name, numOptions, options);
   if (text == nullptr || *text == '\0') return fallback;
   char* end = nullptr;
@@ -224,8 +221,8 @@ Result<DocumentLimits> DocumentLimitsFrom(int numOptions, cups_option_t* options
   const DocumentLimits defaults;
   const auto seconds =
       NumberOption("render-time-limit", numOptions, options, uint64_t(defaults.renderTime.count()), 1, 86400);
-  const auto mib = NumberOption("render-memory-limit", numOptions, options, defaults.renderMemoryBytes >> 20, 64,
-                                uint64_t{1} << 20);
+  const auto mib =
+      NumberOption("render-memory-limit", numOptions, options, defaults.renderMemoryBytes >> 20, 64, uint64_t{1} << 20);
   const auto pages = NumberOption("page-limit", numOptions, options, defaults.pages, 1, 1000000);
   for (const Result<uint64_t>* each : {&seconds, &mib, &pages}) {
     if (!*each) return each->failure();
@@ -238,8 +235,8 @@ void AddPdfFilter(pappl_system_t* system, const std::string& spoolFolder, const 
   if (settings.ghostscript.empty()) {
     papplLog(system, PAPPL_LOGLEVEL_WARN, "Ghostscript (gs) is not installed: PDF and PostScript jobs will fail.");
   }
-  papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", FilterDocument, nullptr);
-  papplSystemAddMIMEFilter(system, "application/postscript", "image/pwg-raster", FilterDocument, nullptr);
+  AddDriverFilter(system, "application/pdf", "image/pwg-raster", FilterDocument);
+  AddDriverFilter(system, "application/postscript", "image/pwg-raster", FilterDocument);
 }
 
 }  // namespace kav::app

@@ -16,7 +16,7 @@ namespace kav::app {
 // What one PDF or PostScript document may cost. Beyond a bound the job ends
 // aborted with a message that gives it.
 struct DocumentLimits {
-  std::chrono::seconds renderTime{300};  // each run of Ghostscript, start to end
+  std::chrono::seconds renderTime{300};            // each run of Ghostscript, start to end
   uint64_t renderMemoryBytes = uint64_t{1} << 30;  // Ghostscript's address space
   uint32_t pages = 10000;                          // pages of one copy
 };

@@ -180,7 +180,7 @@ bool PrintPicture(pappl_job_t* job, pappl_device_t* device, pappl_pr_options_t& 
                              picture.smoothing);
 }
 
-bool FilterJpeg(pappl_job_t* job, pappl_device_t* device, void*) {
+bool FilterJpeg(pappl_job_t* job, pappl_device_t* device) {
   const auto file = ReadDocument(job, "JPEG");
   if (!file) return false;
   Decoder decoder(tjInitDecompress());
@@ -208,7 +208,7 @@ bool FilterJpeg(pappl_job_t* job, pappl_device_t* device, void*) {
   return PrintPicture(job, device, *options, {{pixels.get(), width, height, channels}, density.across, true});
 }
 
-bool FilterPng(pappl_job_t* job, pappl_device_t* device, void*) {
+bool FilterPng(pappl_job_t* job, pappl_device_t* device) {
   const auto file = ReadDocument(job, "PNG");
   if (!file) return false;
   const auto header = tools::ReadPngHeader(*file);
@@ -234,8 +234,8 @@ bool FilterPng(pappl_job_t* job, pappl_device_t* device, void*) {
 }  // namespace
 
 void AddPictureFilters(pappl_system_t* system) {
-  papplSystemAddMIMEFilter(system, "image/jpeg", kDriverFormat, FilterJpeg, nullptr);
-  papplSystemAddMIMEFilter(system, "image/png", kDriverFormat, FilterPng, nullptr);
+  AddDriverFilter(system, "image/jpeg", kDriverFormat, FilterJpeg);
+  AddDriverFilter(system, "image/png", kDriverFormat, FilterPng);
 }
 
 }  // namespace kav::app

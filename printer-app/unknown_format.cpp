@@ -5,7 +5,7 @@
 namespace kav::app {
 namespace {
 
-bool RefuseDocument(pappl_job_t* job, pappl_device_t*, void*) {
+bool RefuseDocument(pappl_job_t* job, pappl_device_t*) {
   papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
   return Fail(job,
               "The document is in none of the formats the printer takes (PDF, PostScript, JPEG, PNG, PWG raster, "
@@ -15,7 +15,7 @@ bool RefuseDocument(pappl_job_t* job, pappl_device_t*, void*) {
 }  // namespace
 
 void AddUnknownFormatFilter(pappl_system_t* system) {
-  papplSystemAddMIMEFilter(system, kDriverFormat, kDriverFormat, RefuseDocument, nullptr);
+  AddDriverFilter(system, kDriverFormat, kDriverFormat, RefuseDocument);
 }
 
 }  // namespace kav::app
