@@ -1,4 +1,4 @@
-// The parts of `kavhost print` that do not need the plug-in: the built-in
+// The parts of `kavhost print` that do not need the plug-in: the packaged
 // printer description, the page layout, the host's bands and the options.
 #include <gtest/gtest.h>
 
@@ -9,34 +9,68 @@
 namespace kav::tools {
 namespace {
 
-TEST(PrinterDescriptionTest, PapersByNameOrSizeAndTheirCommand) {
+// The sheet commands of the built-in description the host printed by before
+// it read the packaged GPD: the six sheets of a size command of their own by
+// their size, 248 for every other sheet.
+uint32_t BuiltInSheetCommand(const host::Paper& paper) {
+  const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
+                          {326, 1140, 1620}, {327, 980, 1480},   {328, 1200, 2350}};
+  for (const auto& f : fixed) {
+    if (paper.widthTenths == f[1] && paper.lengthTenths == f[2]) return static_cast<uint32_t>(f[0]);
+  }
+  return 248;
+}
+
+TEST(PrinterDescriptionTest, PapersByNameOrSize) {
   const auto a4 = ParsePaper("a4");
   ASSERT_TRUE(a4.ok()) << a4.error();
   EXPECT_EQ(a4->widthTenths, 2100);
   EXPECT_EQ(a4->lengthTenths, 2970);
-  EXPECT_EQ(host::PaperCommandId(*a4), 248u);
-  EXPECT_EQ(ParsePaper("LETTER")->widthTenths, 2159);
+  EXPECT_EQ(ParsePaper("Letter")->widthTenths, 2159);
   EXPECT_EQ(ParsePaper("B4")->lengthTenths, 3640);
-  const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
-                          {326, 1140, 1620}, {327, 980, 1480},   {328, 1200, 2350}};
-  for (const auto& f : fixed) {
-    const auto paper = ParsePaper(std::to_string(f[1] / 10) + "x" + std::to_string(f[2] / 10));
-    ASSERT_TRUE(paper.ok()) << paper.error();
-    EXPECT_EQ(host::PaperCommandId(*paper), static_cast<uint32_t>(f[0]));
-  }
+  EXPECT_EQ(ParsePaper("env_monarch")->widthTenths, 984);
   const auto custom = ParsePaper("100.5X150");
   ASSERT_TRUE(custom.ok());
   EXPECT_EQ(custom->widthTenths, 1005);
-  EXPECT_EQ(host::PaperCommandId(*custom), 248u);
-  EXPECT_EQ(host::PaperCommandId(host::Paper{"", 1140, 1621}), 248u);  // a tenth off a fixed size
-  for (const char* bad : {"A6", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
+  for (const char* bad :
+       {"A6", "CUSTOMSIZE", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
     EXPECT_FALSE(ParsePaper(bad).ok()) << bad;
   }
-  EXPECT_EQ(host::PageStartCommands(*a4), (std::vector<uint32_t>{260, 204, 248, 250}));
-  EXPECT_EQ(host::PageEndCommands(), (std::vector<uint32_t>{270}));
   EXPECT_EQ(host::FormatOf(host::ColorMode::kMono).callbackId, 3u);
   EXPECT_EQ(host::FormatOf(host::ColorMode::kGray).bitCount, 8);
   EXPECT_EQ(host::FormatOf(host::ColorMode::kColor).dmColor, 2);
+}
+
+// Every sheet of the packaged description, and custom sizes, are framed by
+// the commands the built-in description sent: 260, 204, the sheet's size
+// command, 250 before the bands, 270 after them, in every mode and turn.
+TEST(PrinterDescriptionTest, PagesAreFramedByTheBuiltInDescriptionsCommands) {
+  const host::PrinterDescription& description = host::ActivePrinterDescription();
+  std::vector<host::Paper> papers = {{"custom", 1005, 1500}, {"custom", 400, 300}, {"a tenth off", 1140, 1621}};
+  for (const host::Sheet& sheet : description.sheets())
+    papers.push_back({sheet.keyword, sheet.widthTenths, sheet.lengthTenths});
+  for (const host::Paper& paper : papers) {
+    for (host::ColorMode mode : {host::ColorMode::kMono, host::ColorMode::kGray, host::ColorMode::kColor}) {
+      for (bool turned : {false, true}) {
+        const host::DeviceSettings settings{mode, paper, 600, turned, turned};
+        const std::vector<uint32_t> start = {260, 204, BuiltInSheetCommand(paper), 250};
+        const auto setup = description.Commands(host::Section::kPageSetup, settings);
+        const auto finish = description.Commands(host::Section::kPageFinish, settings);
+        ASSERT_TRUE(setup.ok() && finish.ok()) << paper.name;
+        std::vector<uint32_t> ids;
+        for (const host::DescribedCommand& command : *setup) ids.push_back(command.callbackId.value_or(0));
+        EXPECT_EQ(ids, start) << paper.name;
+        ASSERT_EQ(finish->size(), 1u);
+        EXPECT_EQ(finish->front().callbackId, 270u);
+        for (host::Section other : {host::Section::kJobSetup, host::Section::kDocSetup, host::Section::kDocFinish,
+                                    host::Section::kJobFinish}) {
+          EXPECT_TRUE(description.Commands(other, settings)->empty());
+        }
+      }
+    }
+    EXPECT_EQ(host::PageStartCommands(paper), (std::vector<uint32_t>{260, 204, BuiltInSheetCommand(paper), 250}));
+  }
+  EXPECT_EQ(host::PageEndCommands(), (std::vector<uint32_t>{270}));
 }
 
 TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
@@ -52,6 +86,25 @@ TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
   EXPECT_EQ(landscape->sheetWidth, 2550u);
   EXPECT_EQ(landscape->surfaceWidth, 3300u - 100u);
   EXPECT_EQ(landscape->surfaceHeight, 2550u - 100u);
+  // The sheets of the built-in description, and custom sizes, keep its
+  // printable area at the description's resolutions: a sixth of an inch in
+  // from every edge of the sheet as the plug-in counts it.
+  const host::Paper builtIn[] = {
+      {"A3", 2970, 4200},     {"A4", 2100, 2970},    {"A5", 1480, 2100}, {"B4", 2570, 3640},   {"B5", 1820, 2570},
+      {"Letter", 2159, 2794}, {"Legal", 2159, 3556}, {"", 2970, 9000},   {"", 2970, 12000},    {"", 2100, 9000},
+      {"", 1140, 1620},       {"", 980, 1480},       {"", 1200, 2350},   {"custom", 400, 300}, {"custom", 1005, 1501},
+      {"custom", 3302, 4826}, {"custom", 850, 1480}};
+  for (const host::Paper& paper : builtIn) {
+    for (uint32_t dpi : {150u, 300u, 600u}) {
+      const uint32_t margin = dpi / 6;
+      const auto layout = host::ComputeLayout(paper, dpi, false);
+      ASSERT_TRUE(layout.ok()) << layout.error();
+      EXPECT_EQ(layout->offsetX, margin);
+      EXPECT_EQ(layout->offsetY, margin);
+      EXPECT_EQ(layout->surfaceWidth, layout->sheetWidth - 2 * margin) << paper.widthTenths << " at " << dpi;
+      EXPECT_EQ(layout->surfaceHeight, layout->sheetLength - 2 * margin) << paper.lengthTenths << " at " << dpi;
+    }
+  }
   const auto tiny = host::ComputeLayout(host::Paper{"tiny", 50, 50}, 50, false);
   ASSERT_FALSE(tiny.ok());
   EXPECT_NE(tiny.error().find("no printable area"), std::string::npos);
