@@ -466,12 +466,15 @@ class DescriptionReader {
         low.first > high.first || low.second > high.second) {
       return At(file_, statement, "the custom sizes lie from *MinSize to *MaxSize, within 10 to 3276.7 mm");
     }
-    CustomSize custom{low, high, values.printable};
-    d_.customSize_ = custom;
+    const int64_t units = d_.masterUnits_;
+    d_.customSize_ = CustomSize{low,
+                                high,
+                                values.printable,
+                                {"custom", TenthsOfUnits(low.first, units), TenthsOfUnits(low.second, units)},
+                                {"custom", TenthsOfUnits(high.first, units), TenthsOfUnits(high.second, units)}};
     // The printable area must lie on the smallest and on the largest sheet.
-    for (const auto& [width, length] : {low, high}) {
-      const Result<Sheet> sheet = d_.SheetOf(
-          Paper{"CUSTOMSIZE", TenthsOfUnits(width, d_.masterUnits_), TenthsOfUnits(length, d_.masterUnits_)});
+    for (const Paper& end : {d_.customSize_->smallest, d_.customSize_->largest}) {
+      const Result<Sheet> sheet = d_.SheetOf(end);
       if (!sheet) return At(file_, statement, sheet.error());
     }
     return {};

@@ -127,6 +127,8 @@ struct CustomSize {
   std::pair<int64_t, int64_t> minSize;  // master units
   std::pair<int64_t, int64_t> maxSize;
   std::vector<gpd::Expression> printable;  // origin x, origin y, size x, size y
+  Paper smallest;                          // the two ends in tenths of a millimetre
+  Paper largest;
 };
 
 class PrinterDescription {
