@@ -141,7 +141,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
     std::fprintf(stderr, "%s: cannot listen on %s port %d: another program listens there\n", kAppName, host, port);
     return nullptr;
   }
-  if (const Status described = UseDriverDescription(""); !described) {
+  if (const Status described = UseDriverDescription(OptionOr("gpd", numOptions, options, "")); !described) {
     std::fprintf(stderr, "%s: %s\n", kAppName, described.error().c_str());
     return nullptr;
   }
