@@ -107,6 +107,46 @@ class Block {
   std::set<std::string> seen_;
 };
 
+// Every attribute the reader knows, where a block after one is a mistake of
+// form rather than a construct the host does not read.
+constexpr const char* kAttributes[] = {"GPDSpecVersion",
+                                       "GPDFileName",
+                                       "GPDFileVersion",
+                                       "ModelName",
+                                       "ResourceDLL",
+                                       "MasterUnits",
+                                       "PrinterType",
+                                       "Name",
+                                       "rcNameID",
+                                       "DefaultOption",
+                                       "FeatureType",
+                                       "Color?",
+                                       "DevNumOfPlanes",
+                                       "DevBPP",
+                                       "DrvBPP",
+                                       "IPCallbackID",
+                                       "DPI",
+                                       "TextDPI",
+                                       "SpotDiameter",
+                                       "PageDimensions",
+                                       "PrintableArea",
+                                       "PrintableOrigin",
+                                       "MinSize",
+                                       "MaxSize",
+                                       "MaxPrintableWidth",
+                                       "MinLeftMargin",
+                                       "CenterPrintable?",
+                                       "CustPrintableOriginX",
+                                       "CustPrintableOriginY",
+                                       "CustPrintableSizeX",
+                                       "CustPrintableSizeY",
+                                       "CustCursorOriginX",
+                                       "CustCursorOriginY",
+                                       "Order",
+                                       "CallbackID",
+                                       "Cmd",
+                                       "Params"};
+
 template <class T>
 Status Take(const File& file, const Statement& statement, Result<T> value, T& into) {
   if (!value) return At(file, statement, value.error());
@@ -144,7 +184,7 @@ class DescriptionReader {
         if (!statement.hasBlock) return At(file_, statement, "needs a block in braces");
         continue;
       }
-      if (statement.hasBlock) return At(file_, statement, "takes no block");
+      if (statement.hasBlock) return NoBlock(statement);
       if (const Status once = root.Once(statement); !once) return once;
       if (keyword == "GPDSpecVersion" || keyword == "GPDFileName" || keyword == "GPDFileVersion" ||
           keyword == "ModelName" || keyword == "ResourceDLL") {
@@ -197,7 +237,7 @@ class DescriptionReader {
         feature.options.push_back(std::move(option));
         continue;
       }
-      if (attribute.hasBlock) return At(file_, attribute, "takes no block");
+      if (attribute.hasBlock) return NoBlock(attribute);
       if (const Status once = block.Once(attribute); !once) return once;
       if (const std::optional<Status> named = NameAttribute(attribute, feature.name, feature.nameId)) {
         if (!*named) return *named;
@@ -263,7 +303,7 @@ class DescriptionReader {
         option.commands.push_back(std::move(command));
         continue;
       }
-      if (attribute.hasBlock) return At(file_, attribute, "takes no block");
+      if (attribute.hasBlock) return NoBlock(attribute);
       if (const Status once = block.Once(attribute); !once) return once;
       if (const std::optional<Status> named = NameAttribute(attribute, option.name, option.nameId)) {
         if (!*named) return *named;
@@ -515,7 +555,7 @@ class DescriptionReader {
     if (!statement.hasBlock) return At(file_, statement, "needs a block in braces");
     Block block(file_, statement);
     for (const Statement& attribute : statement.block) {
-      if (attribute.hasBlock) return At(file_, attribute, "takes no block");
+      if (attribute.hasBlock) return NoBlock(attribute);
       if (const Status once = block.Once(attribute); !once) return once;
       if (attribute.keyword == "Order") {
         if (const Status read = ReadOrder(attribute, command); !read) return read;
@@ -596,6 +636,10 @@ class DescriptionReader {
                     kSectionNames[static_cast<int>(command.section)] + "." + std::to_string(command.order) + ")");
     }
     return {};
+  }
+
+  Status NoBlock(const Statement& statement) const {
+    return At(file_, statement, Contains(kAttributes, statement.keyword) ? "takes no block" : "not read by this host");
   }
 
   Status CheckPrintable(const Sheet& sheet) const {

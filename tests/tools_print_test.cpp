@@ -2,6 +2,9 @@
 // printer description, the page layout, the host's bands and the options.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 #include "host/band_builder.h"
 #include "host/printer_description.h"
 #include "kavhost/print_command.h"
@@ -111,6 +114,197 @@ TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
   const auto wide = host::ComputeLayout(host::Paper{"long", 2970, 12000}, 2400, true);
   ASSERT_FALSE(wide.ok());
   EXPECT_NE(wide.error().find("at most 65504"), std::string::npos);
+}
+
+// A small description every part of which the host reads; each bad case
+// below changes one line of it.
+constexpr std::string_view kSmallDescription = R"(*% A small printer
+*GPDSpecVersion: "1.0"
+*MasterUnits: PAIR(1200, 1200)
+*ResourceDLL: "kavui.dll"
+*PrinterType: PAGE
+*Command: CmdStartPage
+{
+    *Order: PAGE_SETUP.1
+    *CallbackID: 260
+}
+*Command: CmdEndPage
+{
+    *Order: PAGE_FINISH.1
+    *Cmd: "E" "<42>"
+}
+*Feature: ColorMode
+{
+    *DefaultOption: Mono
+    *Option: Mono
+    {
+        *Color?: FALSE
+        *DevNumOfPlanes: 0
+        *DevBPP: 0
+        *DrvBPP: 1
+        *IPCallbackID: 3
+    }
+}
+*Feature: Resolution
+{
+    *DefaultOption: DPI300
+    *Option: DPI300
+    {
+        *DPI: PAIR(300, 300)
+    }
+}
+*Feature: Orientation
+{
+    *DefaultOption: PORTRAIT
+    *Option: PORTRAIT
+    {
+        *Name: "Portrait"
+    }
+}
+*Feature: PaperSize
+{
+    *rcNameID: 344
+    *DefaultOption: A4
+    *Option: A4
+    {
+        *PrintableOrigin: PAIR(200, 200)
+        *PrintableArea: PAIR(9521, 13631)
+        *Command: CmdSelect
+        {
+            *Order: PAGE_SETUP.2
+            *CallbackID: 248
+            *Params: LIST(PhysPaperWidth, PhysPaperLength)
+        }
+    }
+    *Option: CUSTOMSIZE
+    {
+        *MinSize: PAIR(2400, 2400)
+        *MaxSize: PAIR(15600, 56692)
+        *CustPrintableOriginX: %d{200}
+        *CustPrintableOriginY: %d{200}
+        *CustPrintableSizeX: %d{(PhysPaperWidth - 400)}
+        *CustPrintableSizeY: %d{PhysPaperLength - 2 * 200}
+    }
+}
+)";
+
+std::string Changed(std::string_view from, std::string_view to) {
+  std::string text(kSmallDescription);
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+TEST(PrinterDescriptionTest, TheSmallDescriptionReadsWhole) {
+  const auto read = host::PrinterDescription::FromText(kSmallDescription, "small.gpd");
+  ASSERT_TRUE(read.ok()) << read.error();
+  const host::DeviceSettings settings{host::ColorMode::kMono, {"A4", 2100, 2970}, 300, false, false};
+  const auto start = read->Commands(host::Section::kPageSetup, settings);
+  const auto end = read->Commands(host::Section::kPageFinish, settings);
+  ASSERT_TRUE(start.ok() && end.ok());
+  ASSERT_EQ(start->size(), 2u);
+  EXPECT_EQ(start->at(1).callbackId, 248u);
+  const auto sheet = read->SheetOf(settings.paper);
+  ASSERT_TRUE(sheet.ok());
+  EXPECT_EQ(host::PrinterDescription::ParamValues(start->at(1), *sheet), (std::vector<uint32_t>{9921, 14031}));
+  ASSERT_EQ(end->size(), 1u);
+  EXPECT_EQ(end->front().bytes, "EB");
+  const auto custom = read->Layout({"custom", 400, 300}, 300, false);
+  ASSERT_TRUE(custom.ok()) << custom.error();
+  EXPECT_EQ(custom->surfaceWidth, 372u);  // (1889 - 400) units at 4 a pixel
+  EXPECT_EQ(custom->surfaceHeight, 254u);
+  EXPECT_EQ(read->NameIds(), (std::vector<uint32_t>{344}));
+}
+
+// Whatever a file holds, the host reads what it knows and refuses the rest
+// with the file, the line and the construct named.
+TEST(PrinterDescriptionTest, WhatTheHostDoesNotReadIsRefusedWithItsPlace) {
+  const std::string big(host::gpd::kMaxFileBytes + 1, ' ');
+  std::string deep(kSmallDescription);
+  for (int i = 0; i <= host::gpd::kMaxNesting; ++i) deep += "*Feature: Deep\n{\n";
+  std::string options = "*Feature: Many\n{\n*FeatureType: DOC_PROPERTY\n*DefaultOption: O0\n";
+  for (int i = 0; i <= 256; ++i) options += "*Option: O" + std::to_string(i) + "\n{\n}\n";
+  options += "}\n";
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {Changed("*PrinterType: PAGE", "*Include: \"StdNames.gpd\""),
+       "small.gpd: line 5: *Include: not read by this host"},
+      {Changed("*PrinterType: PAGE", "*PrinterType: SERIAL"), "line 5: *PrinterType: the host prints page printers"},
+      {Changed("*PrinterType: PAGE", "*Switch: Resolution\n{\n}"), "line 5: *Switch: not read by this host"},
+      {Changed("*PrinterType: PAGE", "PrinterType: PAGE"), "line 5: not a statement: \"PrinterType: PAGE\""},
+      {Changed("*PrinterType: PAGE", "+ \"more\""), "line 5: a value continued on a '+' line is not read"},
+      {Changed("*MasterUnits: PAIR(1200, 1200)", "*MasterUnits: PAIR(1200, 600)"),
+       "line 3: *MasterUnits: the host takes equal"},
+      {Changed("*MasterUnits: PAIR(1200, 1200)", "*MasterUnits: 1200"), "line 3: *MasterUnits: expected PAIR(...)"},
+      {Changed("*MasterUnits: PAIR(1200, 1200)", ""), "small.gpd: no *MasterUnits"},
+      {Changed("*ResourceDLL: \"kavui.dll\"", ""), "*rcNameID: a string id needs the *ResourceDLL"},
+      {Changed("*GPDSpecVersion: \"1.0\"", "*GPDSpecVersion: \"1.0"), "line 2: *GPDSpecVersion: a string without its"},
+      {Changed("*GPDSpecVersion: \"1.0\"", "*GPDSpecVersion: \"1.0\"\n*GPDSpecVersion: \"1.0\""),
+       "line 3: *GPDSpecVersion: given twice"},
+      {Changed("*CallbackID: 260", "*CallbackID: 260\n    *Cmd: \"FBED\""), "line 6: *Command: a command is either"},
+      {Changed("*CallbackID: 260", "*CallbackID: -1"), "line 9: *CallbackID: a callback id is 0 or more"},
+      {Changed("*Order: PAGE_SETUP.1", "*Order: PAGE_START.1"), "line 8: *Order: expected SECTION.NUMBER"},
+      {Changed("*Order: PAGE_SETUP.1", "*Order: PAGE_SETUP.2"),
+       "line 44: *Feature: PaperSize's command takes the place of CmdStartPage's (PAGE_SETUP.2)"},
+      {Changed("*Order: PAGE_SETUP.1\n", ""), "line 6: *Command: CmdStartPage has no *Order"},
+      {Changed("*Cmd: \"E\" \"<42>\"", "*Cmd: \"E\" %d{NumOfCopies}"), "line 14: *Cmd: text between the strings"},
+      {Changed("*Cmd: \"E\" \"<42>\"", "*Cmd: \"E%d\""), "line 14: *Cmd: '%' in a string"},
+      {Changed("*Cmd: \"E\" \"<42>\"", "*Cmd: \"<4>\""), "line 14: *Cmd: an odd number of hex digits"},
+      {Changed("*Cmd: \"E\" \"<42>\"", "*Cmd: \"<4G>\""), "line 14: *Cmd: not a hex digit"},
+      {Changed("*Command: CmdEndPage", "*Command: CmdFormFeed"), "line 11: *Command: the host sends CmdStartJob"},
+      {Changed("*IPCallbackID: 3", "*IPCallbackID: 3\n        *PaletteSize: 2"),
+       "line 26: *PaletteSize: not read by this host"},
+      {Changed("*DevBPP: 0", "*DevBPP: 1"), "line 19: *Option: the host hands every band to the plug-in"},
+      {Changed("*DrvBPP: 1", "*DrvBPP: 4"), "line 19: *Option: the host renders 1-bit and 8-bit bands"},
+      {Changed("*DrvBPP: 1\n", ""), "line 19: *Option: Mono has no *DrvBPP"},
+      {Changed("*Color?: FALSE", "*Color?: NO"), "line 21: *Color?: expected TRUE or FALSE"},
+      {Changed("*DPI: PAIR(300, 300)", "*DPI: PAIR(300, 600)"), "*Option: the host prints at equal resolutions"},
+      {Changed("*DPI: PAIR(300, 300)", "*DPI: PAIR(500, 500)"), "*Option: the master units are no multiple"},
+      {Changed("*DefaultOption: DPI300", "*DefaultOption: DPI600"), "*Feature: the default option DPI600 is none"},
+      {Changed("*DefaultOption: DPI300", "*DefaultOption: =DEFAULT"), "*DefaultOption: macro references"},
+      {Changed("*Option: PORTRAIT", "*Option: UPSIDE_DOWN"), "*Option: an orientation is PORTRAIT"},
+      {Changed("*Name: \"Portrait\"", "*Name: Portrait"), "*Name: expected a quoted string"},
+      {Changed("*Feature: Orientation", "*Feature: Staple"), "*Feature: Staple is no feature this host knows"},
+      {Changed("*Feature: Resolution", "*Feature: ColorMode"), "*Feature: ColorMode is described twice"},
+      {Changed("*Feature: Orientation", "*Feature: Halftone"), "*Option: the host dithers with one pattern"},
+      {Changed("        *PrintableOrigin: PAIR(200, 200)\n", ""), "*Option: A4 has no *PrintableOrigin"},
+      {Changed("PAIR(9521, 13631)", "PAIR(9722, 13631)"),
+       "*Option: the printable area of A4 does not lie on the sheet"},
+      {Changed("    *Option: A4\n", "    *Option: Postcard\n"), "*Option: Postcard has no *PageDimensions"},
+      {Changed("    *Option: A4\n    {\n", "    *Option: A4\n    {\n        *PageDimensions: PAIR(9921, 14031)\n"),
+       "*Option: A4 is a standard sheet"},
+      {Changed("*Params: LIST(PhysPaperWidth, PhysPaperLength)", "*Params: LIST(NumOfCopies)"),
+       "*Params: the host supplies"},
+      {Changed("*CallbackID: 260", "*CallbackID: 248"), "*Command: callback 248 is bound elsewhere with other *Params"},
+      {Changed("%d{(PhysPaperWidth - 400)}", "%d{(PhysPaperWidth - 400}"),
+       "*CustPrintableSizeX: a '(' without its ')'"},
+      {Changed("%d{(PhysPaperWidth - 400)}", "%d{PaperWidth}"), "*CustPrintableSizeX: the variable \"PaperWidth\""},
+      {Changed("%d{(PhysPaperWidth - 400)}", "%d{PhysPaperWidth / 0}"),
+       "*Option: the custom size's printable area: the expression divides by zero"},
+      {Changed("%d{(PhysPaperWidth - 400)}", "%d{PhysPaperWidth + 400}"),
+       "*Option: paper custom leaves no printable area"},
+      {Changed("%d{(PhysPaperWidth - 400)}", "(PhysPaperWidth - 400)"), "*CustPrintableSizeX: expected %d{expression}"},
+      {Changed("*MinSize: PAIR(2400, 2400)", "*MinSize: PAIR(24, 2400)"),
+       "*Option: the custom sizes lie from *MinSize"},
+      {Changed("*Feature: Orientation\n{", "*Feature: Orientation\n{\n{"), "a block that follows no statement"},
+      {Changed("*Feature: Orientation\n{", "*Feature: Orientation\n{ x"), "text after '{'"},
+      {Changed("*Feature: Orientation\n{", "}\n*Feature: Orientation\n{"), "a '}' that closes no block"},
+      {std::string(kSmallDescription) + "*Feature: Open\n{\n", "the block opened here is not closed"},
+      {Changed("*PrinterType: PAGE", std::string("*PrinterType: PAGE\0", 19)), "holds a NUL byte"},
+      {big, "more than 1048576 bytes"},
+      {deep, "blocks nested more than 8 deep"},
+      {std::string(kSmallDescription) + options, "*Option: more than 256 options"},
+      {Changed("*Feature: Orientation\n{", "*Feature: Turning\n{\n    *FeatureType: DOC_PROPERTY"),
+       "small.gpd: no *Feature: Orientation"},
+  };
+  for (const auto& c : cases) {
+    const auto read = host::PrinterDescription::FromText(c.text, "small.gpd");
+    ASSERT_FALSE(read.ok()) << c.message;
+    EXPECT_NE(read.error().find(c.message), std::string::npos) << read.error() << "\nwanted: " << c.message;
+  }
 }
 
 // A page of one row pattern, so each band's content is known.
