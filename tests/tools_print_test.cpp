@@ -1,12 +1,21 @@
-// The parts of `kavhost print` that do not need the plug-in: the packaged
-// printer description, the page layout, the host's bands and the options.
+// `kavhost print` by its parts: the packaged printer description, the page
+// layout, the host's bands, the options, and the job it prints against the
+// one the built-in description it replaced printed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "host/band_builder.h"
+#include "host/plugin_library.h"
 #include "host/printer_description.h"
+#include "host/render_session.h"
+#include "kavhost/pages.h"
 #include "kavhost/print_command.h"
 
 namespace kav::tools {
@@ -421,6 +430,95 @@ TEST(PrintOptionsTest, BadOptionsAreNamed) {
   EXPECT_EQ(OptionsError({"--output", "j", "-o", "k"}), "option -o given twice");
   EXPECT_EQ(OptionsError({"a.pbm", "b.pbm", "-o", "j"}), "print takes one PICTURE: b.pbm is one too many");
   EXPECT_NE(OptionsError({"-o", "j", "--paper", "A9"}).find("unknown paper"), std::string::npos);
+}
+
+// The job of the sample page as the built-in description printed it, in
+// code: a sixth of an inch of margin, dmColor 2 for colour alone, the
+// "Orientation" and "Rotation" settings, 260, 204, the sheet's command and
+// 250 before the bands (callback 3, 1 or 2 by mode), 270 after them.
+host::Bytes PrintByTheBuiltInDescription(host::ColorMode mode, const host::Paper& paper, uint32_t dpi, bool landscape,
+                                         bool rotate180) {
+  host::RenderSession session;
+  std::string error;
+  EXPECT_TRUE(session.Open(host::PluginBesideProgram("kavrender"), error)) << error;
+  const uint32_t margin = dpi / 6;
+  const uint32_t sheetWidth = static_cast<uint32_t>((uint64_t{uint32_t(paper.widthTenths)} * dpi * 10 + 5) / 2540);
+  const uint32_t sheetLength = static_cast<uint32_t>((uint64_t{uint32_t(paper.lengthTenths)} * dpi * 10 + 5) / 2540);
+  const uint32_t width = (landscape ? sheetLength : sheetWidth) - 2 * margin;
+  const uint32_t height = (landscape ? sheetWidth : sheetLength) - 2 * margin;
+  DEVMODEW& devmode = session.devmode();
+  devmode.dmColor = mode == host::ColorMode::kColor ? 2 : 1;
+  devmode.dmPaperWidth = static_cast<short>(paper.widthTenths);
+  devmode.dmPaperLength = static_cast<short>(paper.lengthTenths);
+  devmode.dmPrintQuality = devmode.dmYResolution = static_cast<short>(dpi);
+  GDIINFO& gdi = session.gdiInfo();
+  gdi.ulLogPixelsX = gdi.ulLogPixelsY = dpi;
+  gdi.ulHorzRes = width;
+  gdi.ulVertRes = height;
+  gdi.ptlPhysOffset = {static_cast<LONG>(margin), static_cast<LONG>(margin)};
+  gdi.szlPhysSize = {static_cast<LONG>(sheetWidth), static_cast<LONG>(sheetLength)};
+  session.helper().SetSetting("Orientation", landscape ? "LANDSCAPE_CC270" : "PORTRAIT");
+  session.helper().SetSetting("Rotation", rotate180 ? "TRUE" : "FALSE");
+  EXPECT_TRUE(SUCCEEDED(session.EnableDevice()));
+  for (uint32_t id : {260u, 204u, BuiltInSheetCommand(paper), 250u}) session.Command(id);
+  const uint32_t callback = mode == host::ColorMode::kMono ? 3 : mode == host::ColorMode::kGray ? 1 : 2;
+  const SamplePage page(width, height, dpi);
+  host::HostBand band;
+  for (uint32_t top = 0; top < height; top += 128) {
+    host::BuildBand(page, mode, top, std::min(128u, height - top), dpi, band);
+    IPPARAMS params{};
+    params.dwSize = sizeof(IPPARAMS);
+    params.ptOffset = {0, static_cast<LONG>(top)};
+    params.bBanding = TRUE;
+    params.bBlankBand = band.blank ? TRUE : FALSE;
+    session.Band(callback, band.header, band.bits.data(), params);
+  }
+  session.Command(270);
+  session.DisableDevice();
+  return session.helper().Job();
+}
+
+host::Bytes ReadJobFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string text = bytes.str();
+  return host::Bytes(text.begin(), text.end());
+}
+
+// What Windows is to send with the packaged description is what the host
+// sent before it read it: the same page makes the same job, byte for byte.
+TEST(PrinterDescriptionTest, ThePackagedDescriptionPrintsTheBuiltInDescriptionsJobs) {
+  const struct {
+    const char* mode;
+    host::ColorMode kind;
+    const char* paper;
+    uint32_t dpi;
+    bool turned;
+  } cases[] = {
+      {"mono", host::ColorMode::kMono, "A5", 300, false},      {"gray", host::ColorMode::kGray, "A5", 300, false},
+      {"color", host::ColorMode::kColor, "A5", 300, false},    {"color", host::ColorMode::kColor, "Letter", 300, true},
+      {"gray", host::ColorMode::kGray, "98x148", 600, true},   {"mono", host::ColorMode::kMono, "114x162", 600, false},
+      {"color", host::ColorMode::kColor, "40x30", 300, false}, {"mono", host::ColorMode::kMono, "100.5x150", 300, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.paper + " at " + std::to_string(c.dpi) + (c.turned ? ", turned" : ""));
+    std::vector<std::string> args = {"-o",      "described.job", "--mode", c.mode,
+                                     "--paper", c.paper,         "--dpi",  std::to_string(c.dpi)};
+    if (c.turned) args.insert(args.end(), {"--orientation", "landscape", "--rotate180"});
+    const Result<PrintOptions> options = ParsePrint(args);
+    ASSERT_TRUE(options.ok()) << options.error();
+    std::ostringstream out, err;
+    const Status printed = RunPrint(*options, out, err);
+    ASSERT_TRUE(printed.ok()) << printed.error();
+    const host::Bytes described = ReadJobFile("described.job");
+    const host::Bytes builtIn = PrintByTheBuiltInDescription(c.kind, options->paper, c.dpi, c.turned, c.turned);
+    ASSERT_EQ(described.size(), builtIn.size());
+    const auto differ = std::mismatch(described.begin(), described.end(), builtIn.begin());
+    EXPECT_TRUE(differ.first == described.end()) << "first difference at byte " << (differ.first - described.begin())
+                                                 << ": " << int(*differ.first) << " (" << int(*differ.second) << ")";
+  }
+  std::remove("described.job");
 }
 
 }  // namespace
