@@ -177,7 +177,8 @@ class DescriptionReader {
  private:
   // The file's own attributes, read before its features, which need them.
   Status RootAttributes() {
-    Block root(file_, Statement{});
+    static const Statement kFile{};
+    Block root(file_, kFile);
     for (const Statement& statement : file_.statements) {
       const std::string& keyword = statement.keyword;
       if (keyword == "Feature" || keyword == "Command") {

@@ -120,16 +120,22 @@ void MakeOffer(const PrinterDescription& description) {
   for (const host::Feature& feature : description.features()) {
     if (feature.keyword == "PaperSize") defaultSheet = feature.defaultOption;
   }
+  // Sheets of one size (an envelope and its flap variant) are one medium,
+  // named by the first of them, which is the sheet the host prints it as.
+  std::vector<std::pair<int, int>> sizes;  // tenths of a millimetre, by medium
   for (const host::Sheet& sheet : description.sheets()) {
-    const std::string name = MediaName(sheet);
     WidenMargins(sheet, units);
-    if (sheet.keyword == defaultSheet || offer.defaultMedia.empty()) {
-      offer.defaultMedia = name;
+    const std::pair<int, int> size{sheet.widthTenths, sheet.lengthTenths};
+    auto medium = std::find(sizes.begin(), sizes.end(), size);
+    if (medium == sizes.end()) {
+      medium = sizes.insert(sizes.end(), size);
+      offer.media.push_back(MediaName(sheet));
+    }
+    if (sheet.keyword == defaultSheet) {
+      offer.defaultMedia = offer.media[static_cast<size_t>(medium - sizes.begin())];
       offer.defaultWidth = HundredthsOfTenths(sheet.widthTenths);
       offer.defaultLength = HundredthsOfTenths(sheet.lengthTenths);
     }
-    // Sheets of one size (an envelope and its flap variant) are one medium.
-    if (std::find(offer.media.begin(), offer.media.end(), name) == offer.media.end()) offer.media.push_back(name);
   }
   if (const auto& custom = description.customSize()) {
     for (const host::Paper& end : {custom->smallest, custom->largest}) {
