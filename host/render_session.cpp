@@ -57,7 +57,13 @@ void RenderSession::DisableDevice() {
 
 HRESULT RenderSession::Command(DWORD callbackId, INT* result) {
   INT ignored = -1;
-  return plugin_->CommandCallback(&devobj_, callbackId, 0, nullptr, result != nullptr ? result : &ignored);
+  const auto params = commandParams_.find(callbackId);
+  if (params == commandParams_.end() || params->second.empty()) {
+    return plugin_->CommandCallback(&devobj_, callbackId, 0, nullptr, result != nullptr ? result : &ignored);
+  }
+  std::vector<DWORD> values = params->second;  // the plug-in is handed its own copy
+  return plugin_->CommandCallback(&devobj_, callbackId, static_cast<DWORD>(values.size()), values.data(),
+                                  result != nullptr ? result : &ignored);
 }
 
 BandResult RenderSession::Band(DWORD callbackId, BITMAPINFOHEADER& header, PBYTE bits, IPPARAMS& params) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "device_turns.h"
+#include "driver_data.h"
 #include "interrupted_jobs.h"
 #include "kav_driver.h"
 #include "pdf_filter.h"
@@ -151,6 +152,10 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   }
   if (!PortIsFree(host, port)) {
     std::fprintf(stderr, "%s: cannot listen on %s port %d: another program listens there\n", kAppName, host, port);
+    return nullptr;
+  }
+  if (const Status described = UseDriverDescription(OptionOr("gpd", numOptions, options, "")); !described) {
+    std::fprintf(stderr, "%s: %s\n", kAppName, described.error().c_str());
     return nullptr;
   }
   pappl_system_t* system = papplSystemCreate(

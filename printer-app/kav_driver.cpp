@@ -3,13 +3,13 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "band_assembly.h"
 #include "device_turns.h"
+#include "driver_data.h"
 #include "host/device_setup.h"
 #include "host/plugin_library.h"
 #include "host/printer_description.h"
@@ -20,20 +20,6 @@ namespace {
 
 // Rows of each band handed to the plug-in, as `kavhost print` sends them.
 constexpr uint32_t kBandHeight = 128;
-// The printable area of the built-in description keeps a sixth of an inch
-// (dpi / 6 pixels) on every side. In hundredths of a millimetre this is
-// rounded up, so PAPPL's own count of the margin in pixels comes to dpi / 6.
-constexpr int kMarginHundredths = 424;
-
-// The sheets of the family: ISO, JIS B and North American sizes, the six
-// sheets that have a size command of their own, and custom sizes between the
-// smallest and the largest of those.
-constexpr const char* kMedia[] = {
-    "iso_a3_297x420mm",           "iso_a4_210x297mm",     "iso_a5_148x210mm",      "jis_b4_257x364mm",
-    "jis_b5_182x257mm",           "na_letter_8.5x11in",   "na_legal_8.5x14in",     "om_long-a3_297x900mm",
-    "om_long-a3-1200_297x1200mm", "om_long-a4_210x900mm", "iso_c6_114x162mm",      "om_card_98x148mm",
-    "jpn_chou3_120x235mm",        "custom_min_98x148mm",  "custom_max_297x1200mm",
-};
 
 // Every byte the plug-in spools goes to the printer's device; the first
 // failed write is remembered and ends the page. The plug-in spools from
@@ -302,17 +288,6 @@ ipp_t* ExtraAttributes() {
   return attributes;
 }
 
-void SetDefaultMedia(pappl_pr_driver_data_t* data) {
-  pappl_media_col_t& media = data->media_ready[0];
-  std::strncpy(media.size_name, "iso_a4_210x297mm", sizeof media.size_name - 1);
-  std::strncpy(media.source, data->source[0], sizeof media.source - 1);
-  std::strncpy(media.type, data->type[0], sizeof media.type - 1);
-  media.size_width = 21000;
-  media.size_length = 29700;
-  media.left_margin = media.right_margin = media.top_margin = media.bottom_margin = kMarginHundredths;
-  data->media_default = media;
-}
-
 }  // namespace
 
 bool Fail(pappl_job_t* job, const std::string& message) {
@@ -471,27 +446,13 @@ bool KavDriverInit(pappl_system_t*, const char* driverName, const char*, const c
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->quality_default = IPP_QUALITY_NORMAL;
-  data->num_resolution = 2;
-  data->x_resolution[0] = data->y_resolution[0] = 300;
-  data->x_resolution[1] = data->y_resolution[1] = 600;
-  data->x_default = data->y_default = 600;
-  // 8-bit gray and colour only: bi-level pages arrive as gray and are
-  // dithered with the description's own pattern, as `kavhost print` does.
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8 | PAPPL_PWG_RASTER_TYPE_SRGB_8;
-  data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR |
-                                                          PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL);
-  data->color_default = PAPPL_COLOR_MODE_AUTO;
   data->sides_supported = PAPPL_SIDES_ONE_SIDED;
   data->sides_default = PAPPL_SIDES_ONE_SIDED;
-  data->left_right = kMarginHundredths;
-  data->bottom_top = kMarginHundredths;
-  data->num_media = static_cast<int>(std::size(kMedia));
-  for (int i = 0; i < data->num_media; ++i) data->media[i] = kMedia[i];
   data->num_source = 1;
   data->source[0] = "main";
   data->num_type = 1;
   data->type[0] = "stationery";
-  SetDefaultMedia(data);
+  FillDriverData(data);
   return true;
 }
 

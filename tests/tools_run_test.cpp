@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/printer_description.h"
 #include "job/job_inspect.h"
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
@@ -364,10 +365,17 @@ std::vector<std::string> RootedFolders() {
 // Each option of the usage is taken (the run fails later, on the missing
 // input, with exit code 1), and one that is not listed is refused as usage.
 TEST_F(ToolRunTest, EveryOptionTheUsageListsIsTakenAndOthersAreRefused) {
-  const std::map<std::string, std::string> print = {
-      {"-o", "x.job"},         {"--output", "x.job"},          {"--mode", "gray"},  {"--dpi", "300"},
-      {"--paper", "A5"},       {"--orientation", "landscape"}, {"--rotate180", ""}, {"--band-height", "64"},
-      {"--os-version", "6.1"}, {"--plugin", "no-such-plugin"}};
+  const std::map<std::string, std::string> print = {{"-o", "x.job"},
+                                                    {"--output", "x.job"},
+                                                    {"--mode", "gray"},
+                                                    {"--dpi", "300"},
+                                                    {"--paper", "A5"},
+                                                    {"--orientation", "landscape"},
+                                                    {"--rotate180", ""},
+                                                    {"--band-height", "64"},
+                                                    {"--os-version", "6.1"},
+                                                    {"--plugin", "no-such-plugin"},
+                                                    {"--gpd", host::DescriptionBesideProgram()}};
   const CommandTry tries[] = {
       {true, {"print", "missing.pbm"}, print, true, "-o"},
       {true,
@@ -488,11 +496,11 @@ TEST_F(ToolRunTest, EchoedInputStaysOnOneLineAndIsCut) {
 }
 
 TEST_F(ToolRunTest, BandsLargerThanTheHostsHeaderCanTakeAreRefusedBeforePrinting) {
-  // 27262 colour pixels by 38885 rows is 3.2 GB: past both the header's
+  // 27262 colour pixels by 38884 rows is 3.2 GB: past both the header's
   // 32-bit size and the band limit.
   ExpectOneLineFailure(
       Host({"print", "-o", "huge.job", "--mode", "color", "--dpi", "2400", "--paper", "A3", "--band-height", "65535"}),
-      1, "kavhost: bands of 27262 x 38885 pixels take 3180326380 bytes, more than the 1024 MiB a band may have");
+      1, "kavhost: bands of 27262 x 38884 pixels take 3180244592 bytes, more than the 1024 MiB a band may have");
   EXPECT_FALSE(Exists("huge.job"));
 }
 

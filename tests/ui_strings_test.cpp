@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/printer_description.h"
 #include "host/ui_session.h"
 #include "platform/wide_text.h"
 
@@ -332,6 +333,19 @@ TEST_F(UiStringsTest, ALibraryWithoutAStringTableHasNoText) {
     const WCHAR* text = nullptr;
     EXPECT_EQ(LoadStringW(module, 288, reinterpret_cast<LPWSTR>(&text), 0), 0);
     EXPECT_EQ(text, nullptr);
+  }
+}
+
+// The packaged printer description names features and options by string
+// id; the UI library, its resource DLL, holds every one of them.
+TEST_F(UiStringsTest, EveryStringThePrinterDescriptionNamesIsThere) {
+  const auto description = host::PrinterDescription::Read(host::DescriptionBesideProgram());
+  ASSERT_TRUE(description.ok()) << description.error();
+  const std::vector<uint32_t> ids = description->NameIds();
+  EXPECT_GE(ids.size(), 40u);  // the sheets' names, grayscale, the rotation and its choices, the tray
+  for (uint32_t id : ids) {
+    const std::optional<std::u16string> text = session.LoadDisplayString(id);
+    EXPECT_TRUE(text.has_value() && !text->empty()) << id;
   }
 }
 

@@ -3,7 +3,9 @@
 // public device mode and GDI information, and makes the calls.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "host/driver_helper.h"
 #include "host/plugin_library.h"
@@ -35,7 +37,11 @@ class RenderSession {
   void DisableDevice();
   bool deviceEnabled() const { return deviceEnabled_; }
 
+  // CommandCallback with the parameters set for `callbackId`, if any.
   HRESULT Command(DWORD callbackId, INT* result = nullptr);
+  // The parameter values each callback id is given, as the printer
+  // description's *Params ask for them for the device; none until set.
+  void SetCommandParams(std::map<DWORD, std::vector<DWORD>> params) { commandParams_ = std::move(params); }
   BandResult Band(DWORD callbackId, BITMAPINFOHEADER& header, PBYTE bits, IPPARAMS& params);
 
   IPrintOemUni2* plugin() const { return plugin_; }
@@ -53,6 +59,7 @@ class RenderSession {
   DEVINFO devInfo_{};
   DEVOBJ devobj_{};
   bool deviceEnabled_ = false;
+  std::map<DWORD, std::vector<DWORD>> commandParams_;
 };
 
 }  // namespace kav::host

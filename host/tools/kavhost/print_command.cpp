@@ -82,6 +82,12 @@ Status CheckJobReads(JobStreamReader& reading) {
   return Error{"the plug-in wrote a job that does not read back: " + read.error()};
 }
 
+// The description the options name, else the packaged one.
+Result<std::shared_ptr<const host::PrinterDescription>> DescriptionOf(const PrintOptions& options) {
+  if (options.description) return options.description;
+  return ReadDescription(host::DescriptionBesideProgram());
+}
+
 }  // namespace
 
 std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& text) {
@@ -97,10 +103,23 @@ void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
   AddOption(command, "PICTURE", "PICTURE", "PNM or PNG picture to print; without one, the built-in sample page",
             options.picture);
   AddOption(command, "-o,--output", "JOB", "the job file to write", options.output)->required();
+  // Before --paper, whose names are the description's: options are read in
+  // the order they are described here.
+  AddOption(command, "--gpd", "FILE", "printer description to print by (default: the one beside the program)",
+            options.description, ReadDescription);
   AddOption(command, "--mode", "mono|gray|color", "colour mode of the bands (default color)", options.mode, ParseMode);
   AddOption(command, "--dpi", "N", "resolution, 50 to 4800 (default 600)", options.dpi, ParseDpi);
-  AddOption(command, "--paper", "A4|A3|A5|B4|B5|Letter|Legal|WxH",
-            "sheet by name, or width x length in millimetres (default A4)", options.paper, ParsePaper);
+  AddOption(command, "--paper", "NAME|WxH",
+            "sheet the description names (A4, LETTER, ...), or width x length in millimetres (default A4)",
+            options.paper, [&options](const std::string& text) -> Result<host::Paper> {
+              if (!options.description) {
+                Result<std::shared_ptr<const host::PrinterDescription>> packaged =
+                    ReadDescription(host::DescriptionBesideProgram());
+                if (!packaged) return packaged.failure();
+                options.description = std::move(*packaged);
+              }
+              return PaperOf(*options.description, text);
+            });
   AddOption(command, "--orientation", "portrait|landscape", "orientation setting (default portrait)", options.landscape,
             [](const std::string& text) -> Result<bool> {
               if (text != "portrait" && text != "landscape") {
@@ -125,8 +144,17 @@ void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
 }
 
 Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
+  const Result<std::shared_ptr<const host::PrinterDescription>> description = DescriptionOf(options);
+  if (!description) return description.failure();
+  // The host's page functions answer from it from now on.
+  host::UsePrinterDescription(*description);
+  const host::DeviceSettings settings{options.mode, options.paper, options.dpi, options.landscape, options.rotate180};
   const Result<host::PageLayout> layout = host::ComputeLayout(options.paper, options.dpi, options.landscape);
   if (!layout) return layout.failure();
+  if (const auto chosen = (*description)->Settings(settings); !chosen) return chosen.failure();
+  if ((*description)->ColorModeOf(options.mode) == nullptr) {
+    return Error{std::string("the printer description has no ") + host::ModeName(options.mode) + " mode"};
+  }
   if (const Status fits = CheckBandShape(options, *layout); !fits) return fits;
   const std::string plugin = RenderPluginPath(options.plugin);
   if (const Status distinct = CheckOutputIsNoInput(options.output, {options.picture, plugin}); !distinct) {
@@ -146,7 +174,7 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
   host::RenderSession session;
   std::string error;
   if (!session.Open(plugin, error)) return Error{error};
-  host::SetUpDevice(session, {options.mode, options.paper, options.dpi, options.landscape, options.rotate180}, *layout);
+  host::SetUpDevice(session, settings, *layout);
   JobSink job;
   if (const Status opened = job.file.Open(options.output); !opened) return opened;
   session.helper().SetSink(&job);
@@ -159,9 +187,14 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
           ? std::unique_ptr<host::PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
           : std::unique_ptr<host::PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
   BandCounts counts;
-  for (uint32_t id : host::PageStartCommands(options.paper)) session.Command(id);
+  // The sections before the page's first band and after its last, in order.
+  for (host::Section section : {host::Section::kJobSetup, host::Section::kDocSetup, host::Section::kPageSetup}) {
+    if (const Status sent = host::SendSection(session, section, settings); !sent) return sent;
+  }
   const Status printed = PrintBands(session, *page, options, job, counts, err);
-  for (uint32_t id : host::PageEndCommands()) session.Command(id);
+  for (host::Section section : {host::Section::kPageFinish, host::Section::kDocFinish, host::Section::kJobFinish}) {
+    if (const Status sent = host::SendSection(session, section, settings); !sent) return sent;
+  }
   session.DisableDevice();
   if (!printed) return printed;
   if (const Status read = CheckJobReads(reading); !read) return read;

@@ -1,6 +1,7 @@
 // `kavhost print`: one page through the render plug-in, as the host prints it.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +16,9 @@ namespace kav::tools {
 struct PrintOptions {
   std::string picture;  // empty: the built-in sample page
   std::string output;
+  // The printer description: the file --gpd names, else the packaged one,
+  // read when the options are (the sheet names are its own).
+  std::shared_ptr<const host::PrinterDescription> description;
   host::ColorMode mode = host::ColorMode::kColor;
   uint32_t dpi = 600;
   host::Paper paper{"A4", 2100, 2970};

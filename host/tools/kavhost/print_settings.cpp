@@ -42,8 +42,8 @@ Result<uint32_t> ParseDpi(const std::string& text) {
                std::to_string(host::kMaxDpi)};
 }
 
-Result<host::Paper> ParsePaper(const std::string& text) {
-  if (auto named = host::NamedPaper(text)) return std::move(*named);
+Result<host::Paper> PaperOf(const host::PrinterDescription& description, const std::string& text) {
+  if (auto named = description.NamedPaper(text)) return std::move(*named);
   const size_t by = text.find_first_of("xX");
   std::optional<int> width;
   std::optional<int> length;
@@ -52,13 +52,22 @@ Result<host::Paper> ParsePaper(const std::string& text) {
     length = ParseTenths(std::string_view(text).substr(by + 1));
   }
   if (!width || !length) {
-    return Error{"unknown paper " + ShownText(text) + ": give " + host::NamedPaperList() + " or WxH in millimetres"};
+    return Error{"unknown paper " + ShownText(text) + ": give " + description.NamedPaperList() +
+                 " or WxH in millimetres"};
   }
   if (*width < host::kMinPaperTenths || *length < host::kMinPaperTenths || *width > host::kMaxPaperTenths ||
       *length > host::kMaxPaperTenths) {
     return Error{"paper " + ShownText(text) + " outside 10 to 3276.7 millimetres"};
   }
   return host::Paper{text, *width, *length};
+}
+
+Result<host::Paper> ParsePaper(const std::string& text) { return PaperOf(host::ActivePrinterDescription(), text); }
+
+Result<std::shared_ptr<const host::PrinterDescription>> ReadDescription(const std::string& path) {
+  Result<host::PrinterDescription> read = host::PrinterDescription::Read(path);
+  if (!read) return read.failure();
+  return std::make_shared<const host::PrinterDescription>(std::move(read).value());
 }
 
 }  // namespace kav::tools

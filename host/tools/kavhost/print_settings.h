@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "host/printer_description.h"
@@ -14,8 +15,12 @@ namespace kav::tools {
 Result<host::ColorMode> ParseMode(const std::string& text);
 // A whole number of dots per inch from host::kMinDpi to host::kMaxDpi.
 Result<uint32_t> ParseDpi(const std::string& text);
-// A sheet the description names, or "WxH" in millimetres with at most one
+// A sheet `description` names, or "WxH" in millimetres with at most one
 // decimal; an error tells what is wrong.
+Result<host::Paper> PaperOf(const host::PrinterDescription& description, const std::string& text);
+// The same by the active description.
 Result<host::Paper> ParsePaper(const std::string& text);
+// The printer description at `path`, refused with the reason.
+Result<std::shared_ptr<const host::PrinterDescription>> ReadDescription(const std::string& path);
 
 }  // namespace kav::tools
