@@ -1,5 +1,7 @@
 #include "host/plugin_library.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/wide_text.h"
@@ -15,6 +17,13 @@ std::string ProgramFolder() {
 }
 
 std::string PluginBesideProgram(const std::string& name) { return ProgramFolder() + "/" + name + KAV_PLUGIN_SUFFIX; }
+
+std::string ProgramPlugin(const std::string& name) {
+  std::string beside = PluginBesideProgram(name);
+  std::error_code error;
+  if (std::filesystem::exists(beside, error)) return beside;
+  return ProgramFolder() + "/" + KAV_PLUGIN_FOLDER + "/" + name + KAV_PLUGIN_SUFFIX;
+}
 
 PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept { *this = std::move(other); }
 

@@ -262,7 +262,7 @@ bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   auto state = std::make_unique<JobState>();
   state->job = job;
   std::string error;
-  if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
+  if (!state->session.Open(host::ProgramPlugin("kavrender"), error)) {
     return Fail(job, "Unable to load the render plug-in: " + error);
   }
   state->turn = TakeDeviceTurn(job);

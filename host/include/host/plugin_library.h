@@ -20,6 +20,12 @@ std::string ProgramFolder();
 // The path of plug-in `name` (without suffix) beside the running program.
 std::string PluginBesideProgram(const std::string& name);
 
+// The plug-in `name` of the running program: the one beside it (a build's
+// folder), else the one in the plug-in folder an installation puts relative
+// to it (KAV_PLUGIN_FOLDER), so an installed or unpacked program finds its
+// own wherever its tree was put.
+std::string ProgramPlugin(const std::string& name);
+
 class PluginLibrary {
  public:
   PluginLibrary() = default;
