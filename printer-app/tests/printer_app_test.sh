@@ -591,6 +591,61 @@ group_discovery() {
   echo "ok: devices lists without an avahi daemon: $(head -1 "$WORK/devices.out")"
 }
 
+# The Debian package, made from this build with CPack, checked with lintian
+# (no error; each warning left is one named here and explained in the
+# README) and its unit with systemd-analyze; its files unpacked into a
+# folder: the server there, as a new account runs it, prints a PDF and a
+# JPEG, and drivers and --help answer without a state folder.
+KNOWN_LINTIAN_WARNINGS=()
+group_package() {
+  local pkg="$WORK/pkg" root="$WORK/root" deb
+  cpack --config "$BUILD/CPackConfig.cmake" -B "$pkg" >"$WORK/cpack.out" 2>&1 || { cat "$WORK/cpack.out"; fail "cpack"; }
+  deb=$(ls "$pkg"/*.deb)
+  [ "$(basename "$deb")" = "kav-printer-app_$("$BIN/kav-printer-app" --version)_amd64.deb" ] || fail "the package is $deb"
+  echo "ok: $(basename "$deb"), $(stat -c %s "$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
+  dpkg-deb -f "$deb" Depends | grep -q ghostscript || fail "the package does not depend on Ghostscript"
+  dpkg-deb -f "$deb" Depends | grep -q libpappl1 || fail "the package does not depend on PAPPL"
+  local rc=0
+  lintian --fail-on error --tag-display-limit 0 "$deb" >"$WORK/lintian.out" 2>&1 || rc=$?
+  cat "$WORK/lintian.out"
+  [ "$rc" -eq 0 ] || fail "lintian found errors"
+  local tag unexpected
+  unexpected=$(sed -n 's/^W: [^:]*: \([^ ]*\).*/\1/p' "$WORK/lintian.out" | sort -u | while read -r tag; do
+    [[ " ${KNOWN_LINTIAN_WARNINGS[*]} " == *" $tag "* ]] || echo "$tag"
+  done)
+  [ -z "$unexpected" ] || fail "lintian warnings not explained in the README: $unexpected"
+  echo "ok: lintian: no error, $(grep -c '^W: ' "$WORK/lintian.out") warnings, each one explained"
+
+  dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
+  # The unit is verified in the unpacked tree (its program must be there),
+  # beside copies of the machine's own units it refers to.
+  local unit="$root/usr/lib/systemd/system/kav-printer-app.service"
+  cp -an /usr/lib/systemd/system/. "$root/usr/lib/systemd/system/"
+  systemd-analyze verify --man=no --root="$root" "$unit" >"$WORK/verify.out" 2>&1 ||
+    { cat "$WORK/verify.out"; fail "systemd-analyze verify"; }
+  [ ! -s "$WORK/verify.out" ] || { cat "$WORK/verify.out"; fail "systemd-analyze verify warns"; }
+  echo "ok: systemd-analyze verify"
+
+  local program="$root/usr/bin/kav-printer-app"
+  expect_no_state_needed "$program"
+  new_account
+  start_program "$program"
+  mkdir -p "$WORK/out-p1"
+  [ ${#ACCOUNT[@]} -eq 0 ] || chown nobody:nogroup "$WORK/out-p1"
+  "$program" add -u "ipp://localhost:$PORT" -d p1 -m kav_page -v "file://$WORK/out-p1" || fail "cannot add p1"
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dSheetW=419.53 -dSheetH=595.28 -sOutputFile="$WORK/page.pdf" \
+    "$DATA/page.ps" >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not make the PDF"
+  render_pdf pwgraster 300 "$WORK/ref-gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  print_job p1 "$WORK/page.pdf" application/pdf bi-level 300 iso_a5_148x210mm 1
+  expect_completed "pdf from the unpacked package"
+  check_job p1 "pdf from the unpacked package" mono 300 A5 "$WORK/ref-gray.pwg"
+  render jpeg 300 1480 2100 "$WORK/color.jpg" -dJPEGQ=95
+  render ppmraw 300 1480 2100 "$WORK/ref-color.ppm"
+  print_job p1 "$WORK/color.jpg" image/jpeg color 300 iso_a5_148x210mm 1
+  expect_completed "jpeg from the unpacked package"
+  check_job p1 "jpeg from the unpacked package" color 300 A5 "$WORK/ref-color.ppm" --psnr 32
+}
+
 CUPSD_PID=
 stop_cupsd() {
   [ -n "$CUPSD_PID" ] || return 0
@@ -692,6 +747,7 @@ case $GROUP in
   access) group_access ;;
   commands) group_commands ;;
   discovery) group_discovery ;;
+  package) group_package ;;
   *) fail "unknown group $GROUP" ;;
 esac
 echo "PASS: $GROUP"
