@@ -126,9 +126,8 @@ bool ListenInPrivateFolder(pappl_system_t* system, const AdminAccess& access) {
   return true;
 }
 
-// The operations of printing: those PAPPL lets every client on loopback do
-// (and, with no login configured, every client). Every other operation that
-// PAPPL authorizes, and every web page that asks, administers.
+// The operations of printing, which need no login. Every other operation
+// that PAPPL authorizes, and every web page that asks, administers.
 const std::set<ipp_op_t> kPrintingOperations = {
     IPP_OP_PRINT_JOB,
     IPP_OP_VALIDATE_JOB,
@@ -175,7 +174,9 @@ bool PamAccepts(pappl_client_t* client, const Credentials& credentials) {
   pam_conv conversation{Converse, const_cast<Credentials*>(&credentials)};
   pam_handle_t* pam = nullptr;
   int status = pam_start(configured->authService.c_str(), credentials.user, &conversation, &pam);
-  if (status == PAM_SUCCESS) status = pam_set_item(pam, PAM_RHOST, papplClientGetHostName(client));
+  char peer[256];
+  httpGetHostname(papplClientGetHTTP(client), peer, sizeof peer);
+  if (status == PAM_SUCCESS) status = pam_set_item(pam, PAM_RHOST, peer);
   if (status == PAM_SUCCESS) status = pam_authenticate(pam, PAM_SILENT);
   if (status == PAM_SUCCESS) status = pam_acct_mgmt(pam, PAM_SILENT);
   if (status != PAM_SUCCESS) {
