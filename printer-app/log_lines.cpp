@@ -59,8 +59,11 @@ std::string PlainText(const char* format, va_list arguments) {
   return text;
 }
 
+// Whether PAPPL writes a line of `level`: a system's from its level up, and
+// those of no system (which PAPPL writes to the standard error) from
+// warnings up.
 bool Logged(pappl_system_t* system, pappl_loglevel_t level) {
-  return system != nullptr && level >= papplSystemGetLogLevel(system);
+  return level >= (system != nullptr ? papplSystemGetLogLevel(system) : PAPPL_LOGLEVEL_WARN);
 }
 
 using SystemLog = void (*)(pappl_system_t*, pappl_loglevel_t, const char*, ...);
