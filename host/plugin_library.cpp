@@ -1,5 +1,7 @@
 #include "host/plugin_library.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/wide_text.h"
@@ -15,6 +17,22 @@ std::string ProgramFolder() {
 }
 
 std::string PluginBesideProgram(const std::string& name) { return ProgramFolder() + "/" + name + KAV_PLUGIN_SUFFIX; }
+
+namespace {
+
+// `file` beside the running program, else in `folder` relative to it.
+std::string ProgramFile(const std::string& file, const char* folder) {
+  std::string beside = ProgramFolder() + "/" + file;
+  std::error_code error;
+  if (std::filesystem::exists(beside, error)) return beside;
+  return ProgramFolder() + "/" + folder + "/" + file;
+}
+
+}  // namespace
+
+std::string ProgramPlugin(const std::string& name) { return ProgramFile(name + KAV_PLUGIN_SUFFIX, KAV_PLUGIN_FOLDER); }
+
+std::string ProgramDescription() { return ProgramFile("kav.gpd", KAV_DESCRIPTION_FOLDER); }
 
 PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept { *this = std::move(other); }
 

@@ -851,8 +851,6 @@ std::vector<uint32_t> PrinterDescription::ParamValues(const DescribedCommand& co
   return values;
 }
 
-std::string DescriptionBesideProgram() { return ProgramFolder() + "/kav.gpd"; }
-
 namespace {
 
 std::mutex activeLock;
@@ -868,7 +866,7 @@ void UsePrinterDescription(std::shared_ptr<const PrinterDescription> description
 const PrinterDescription& ActivePrinterDescription() {
   const std::lock_guard<std::mutex> hold(activeLock);
   if (!active) {
-    Result<PrinterDescription> packaged = PrinterDescription::Read(DescriptionBesideProgram());
+    Result<PrinterDescription> packaged = PrinterDescription::Read(ProgramDescription());
     if (!packaged) {
       std::fprintf(stderr, "cannot print without the printer description: %s\n", packaged.error().c_str());
       std::abort();

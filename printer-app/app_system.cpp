@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "admin_access.h"
 #include "device_turns.h"
 #include "driver_data.h"
 #include "interrupted_jobs.h"
@@ -50,12 +51,29 @@ std::string MainloopSocketPath() {
 }
 
 bool MakeFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  struct stat info {};
+  int error = 0;
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    error = errno;
+  } else if (stat(path.c_str(), &info) != 0) {
+    error = errno;
+  } else if (!S_ISDIR(info.st_mode)) {
+    error = ENOTDIR;
   }
-  std::fprintf(stderr, "%s: cannot make the folder %s: %s\n", kAppName, path.c_str(), std::strerror(errno));
+  if (error == 0) return true;
+  std::fprintf(stderr, "%s: cannot make the folder %s: %s\n", kAppName, path.c_str(), std::strerror(error));
   return false;
+}
+
+// The folder and those above it that are missing (on a new account even
+// ~/.local/state is), each private to its owner as it is made.
+bool MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    struct stat info {};
+    const std::string parent = path.substr(0, slash);
+    if (stat(parent.c_str(), &info) != 0 && !MakeFolder(parent)) return false;
+  }
+  return MakeFolder(path);
 }
 
 std::string StateDirectory(int numOptions, cups_option_t* options) {
@@ -132,7 +150,7 @@ void LoadState(pappl_system_t* system) {
 pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* context) {
   const auto* list = static_cast<const DriverList*>(context);
   const std::string folder = StateDirectory(numOptions, options);
-  if (!MakeFolder(folder)) return nullptr;
+  if (!MakeFolders(folder)) return nullptr;
   paths.stateFile = folder + "/" + kAppName + ".state";
   paths.heldJobs = folder + "/" + kAppName + ".held";
   paths.spool = folder + "/spool";
@@ -144,7 +162,8 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
     return nullptr;
   }
   const char* host = OptionOr("listen-hostname", numOptions, options, "localhost");
-  const std::string socket = OptionOr("domain-socket", numOptions, options, MainloopSocketPath().c_str());
+  const auto access = ReadAdminAccess(numOptions, options, MainloopSocketPath());
+  if (!access) return nullptr;
   const auto limits = DocumentLimitsFrom(numOptions, options);
   if (!limits) {
     std::fprintf(stderr, "%s: %s\n", kAppName, limits.error().c_str());
@@ -166,10 +185,12 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
     std::fprintf(stderr, "%s: cannot create the print server\n", kAppName);
     return nullptr;
   }
-  if (!Listen(system, host) || !Listen(system, socket.c_str())) {
+  if (!Listen(system, host) || !ListenOnPrivateSocket(system, *access)) {
     papplSystemDelete(system);
     return nullptr;
   }
+  if (!access->groupName.empty()) papplSystemSetAdminGroup(system, access->groupName.c_str());
+  RequireLoginToAdminister(system, *access);
   // PAPPL registers its built-in device schemes (file, socket, usb, ...) on
   // the first device call; until then a new printer's device is refused.
   papplDeviceIsSupported("socket://127.0.0.1");

@@ -6,6 +6,8 @@
 
 namespace kav::app {
 
+inline constexpr char kAppVersion[] = KAV_PRINTER_APP_VERSION;
+
 // The environment variable naming the state folder when the command line
 // does not (`-o state-directory=DIR`).
 inline constexpr char kStateDirectoryVariable[] = "KAV_PRINTER_APP_DIR";
@@ -20,7 +22,7 @@ struct DriverList {
   pappl_pr_driver_t* drivers;
 };
 
-// papplMainloop's system callback; `context` is the DriverList.
+// The print server the `server` sub-command runs; `context` is the DriverList.
 pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* context);
 
 }  // namespace kav::app

@@ -149,7 +149,7 @@ void MakeOffer(const PrinterDescription& description) {
 }  // namespace
 
 Status UseDriverDescription(const std::string& path) {
-  const std::string file = path.empty() ? host::DescriptionBesideProgram() : path;
+  const std::string file = path.empty() ? host::ProgramDescription() : path;
   Result<PrinterDescription> read = PrinterDescription::Read(file);
   if (!read) return read.failure();
   if (const Status printable = CheckPrintable(*read); !printable) return Error{file + ": " + printable.error()};

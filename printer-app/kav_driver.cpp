@@ -335,7 +335,7 @@ bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
   if (state->turn.start == TurnStart::kCanceled) return refuse(false);
   if (!Duplicate(state)) {
     std::string error;
-    if (!state->session.Open(host::PluginBesideProgram("kavrender"), error)) {
+    if (!state->session.Open(host::ProgramPlugin("kavrender"), error)) {
       Fail(job, "Unable to load the render plug-in: " + error);
       return refuse(false);
     }

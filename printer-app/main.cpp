@@ -4,6 +4,7 @@
 
 #include "app_system.h"
 #include "kav_driver.h"
+#include "sub_commands.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ pappl_pr_driver_t drivers[] = {{kav::app::kDriverName, kav::app::kDriverDescript
 
 int main(int argc, char* argv[]) {
   kav::app::DriverList list{static_cast<int>(std::size(drivers)), drivers};
-  return papplMainloop(argc, argv, "1.0", kav::app::kFooterHtml, list.count, list.drivers, nullptr,
-                       kav::app::KavDriverInit, nullptr, nullptr, kav::app::CreateSystem, nullptr, &list);
+  if (const auto status = kav::app::RunAppSubCommand(argc, argv, list)) return *status;
+  return papplMainloop(argc, argv, kav::app::kAppVersion, kav::app::kFooterHtml, list.count, list.drivers, nullptr,
+                       kav::app::KavDriverInit, nullptr, nullptr, kav::app::RefuseUnreadServerLine, nullptr, &list);
 }

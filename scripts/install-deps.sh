@@ -9,6 +9,11 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   valgrind
   libpappl-dev pkg-config cups-ipp-utils cups-daemon cups-client ghostscript
+  libavahi-client-dev libpam0g-dev python3
+  # The printer app's package and its checks: dpkg-shlibdeps for CPack's
+  # dependencies, lintian, systemd-analyze, and ip for the network namespace
+  # of the device-list test.
+  dpkg-dev lintian systemd iproute2
 )
 
 missing=()

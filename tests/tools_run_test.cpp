@@ -375,7 +375,7 @@ TEST_F(ToolRunTest, EveryOptionTheUsageListsIsTakenAndOthersAreRefused) {
                                                     {"--band-height", "64"},
                                                     {"--os-version", "6.1"},
                                                     {"--plugin", "no-such-plugin"},
-                                                    {"--gpd", host::DescriptionBesideProgram()}};
+                                                    {"--gpd", host::ProgramDescription()}};
   const CommandTry tries[] = {
       {true, {"print", "missing.pbm"}, print, true, "-o"},
       {true,

@@ -339,7 +339,7 @@ TEST_F(UiStringsTest, ALibraryWithoutAStringTableHasNoText) {
 // The packaged printer description names features and options by string
 // id; the UI library, its resource DLL, holds every one of them.
 TEST_F(UiStringsTest, EveryStringThePrinterDescriptionNamesIsThere) {
-  const auto description = host::PrinterDescription::Read(host::DescriptionBesideProgram());
+  const auto description = host::PrinterDescription::Read(host::ProgramDescription());
   ASSERT_TRUE(description.ok()) << description.error();
   const std::vector<uint32_t> ids = description->NameIds();
   EXPECT_GE(ids.size(), 40u);  // the sheets' names, grayscale, the rotation and its choices, the tray

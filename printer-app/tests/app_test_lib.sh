@@ -50,9 +50,17 @@ start_server() {
   fail "the server did not start"
 }
 
+# A loopback port nothing listens on now.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+# The server's domain socket as the host of an ipp:// URI.
+socket_uri() { echo "ipp://$(echo "$WORK/app.sock" | sed 's|/|%2F|g')"; }
+
+# Printers are added over loopback, or through the domain socket where
+# ADMIN_URI says so (a server that wants a login over TCP).
 add_printer() {
   mkdir -p "$WORK/out-$1"
-  "$BIN/kav-printer-app" add -u "ipp://localhost:$PORT" -d "$1" -m kav_page -v "file://$WORK/out-$1" ||
+  "$BIN/kav-printer-app" add -u "${ADMIN_URI:-ipp://localhost:$PORT}" -d "$1" -m kav_page -v "file://$WORK/out-$1" ||
     fail "cannot add printer $1"
 }
 

@@ -20,6 +20,16 @@ std::string ProgramFolder();
 // The path of plug-in `name` (without suffix) beside the running program.
 std::string PluginBesideProgram(const std::string& name);
 
+// The plug-in `name` of the running program: the one beside it (a build's
+// folder), else the one in the plug-in folder an installation puts relative
+// to it (KAV_PLUGIN_FOLDER), so an installed or unpacked program finds its
+// own wherever its tree was put.
+std::string ProgramPlugin(const std::string& name);
+
+// The packaged printer description (kav.gpd) of the running program, found
+// as ProgramPlugin finds a plug-in (KAV_DESCRIPTION_FOLDER when installed).
+std::string ProgramDescription();
+
 class PluginLibrary {
  public:
   PluginLibrary() = default;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/gpd_reader.h"
+#include "host/plugin_library.h"
 #include "host/result.h"
 
 namespace kav::host {
@@ -181,9 +182,6 @@ class PrinterDescription {
   std::vector<Sheet> sheets_;
   std::optional<CustomSize> customSize_;
 };
-
-// The packaged description, installed beside the program.
-std::string DescriptionBesideProgram();
 
 // The description the functions below answer from: the one given to
 // UsePrinterDescription, else the packaged one, read on first use (a program

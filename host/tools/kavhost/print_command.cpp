@@ -85,7 +85,7 @@ Status CheckJobReads(JobStreamReader& reading) {
 // The description the options name, else the packaged one.
 Result<std::shared_ptr<const host::PrinterDescription>> DescriptionOf(const PrintOptions& options) {
   if (options.description) return options.description;
-  return ReadDescription(host::DescriptionBesideProgram());
+  return ReadDescription(host::ProgramDescription());
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
             options.paper, [&options](const std::string& text) -> Result<host::Paper> {
               if (!options.description) {
                 Result<std::shared_ptr<const host::PrinterDescription>> packaged =
-                    ReadDescription(host::DescriptionBesideProgram());
+                    ReadDescription(host::ProgramDescription());
                 if (!packaged) return packaged.failure();
                 options.description = std::move(*packaged);
               }
