@@ -162,16 +162,7 @@ group_bad() {
   expect_ended aborted "ends inside page 1" "truncated PWG"
 
   render jpeg 50 1480 2100 "$WORK/small.jpg"
-  # The frame header of a JPEG claiming 65000 x 65000 pixels.
-  python3 - "$WORK/small.jpg" "$WORK/huge.jpg" <<'PY' || fail "cannot make the large JPEG"
-import sys
-data = bytearray(open(sys.argv[1], "rb").read())
-i = 2
-while data[i + 1] not in (0xC0, 0xC1, 0xC2):
-    i += 2 + int.from_bytes(data[i + 2:i + 4], "big")
-data[i + 5:i + 9] = (65000).to_bytes(2, "big") * 2
-open(sys.argv[2], "wb").write(data)
-PY
+  picture claim "$WORK/small.jpg" "$WORK/huge.jpg" 65000 50
   print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
   expect_ended aborted "is 65000 x 65000 pixels; this server prints pictures of up to" "JPEG claiming 65000 x 65000 pixels"
 
@@ -180,6 +171,21 @@ PY
   head -c 5000 /dev/urandom >"$WORK/unknown.bin"
   print_job p1 "$WORK/unknown.bin" application/octet-stream color 300 iso_a5_148x210mm 1
   expect_ended aborted "none of the formats the printer takes" "document of no known format"
+  # Documents PAPPL's own typing misses, typed by their first bytes: a JPEG
+  # without a JFIF or Exif header, PostScript behind a driver's job header.
+  render jpeggray 300 1480 2100 "$WORK/gray.jpg" -dJPEGQ=95
+  picture bare "$WORK/gray.jpg" "$WORK/bare.jpg"
+  print_job p1 "$WORK/bare.jpg" image/jpeg bi-level 300 iso_a5_148x210mm 1
+  expect_completed "bare JPEG"
+  cp "$(device_file p1)" "$WORK/bare.prn"
+  print_job p1 "$WORK/bare.jpg" application/octet-stream bi-level 300 iso_a5_148x210mm 1
+  expect_completed "bare JPEG sent as application/octet-stream"
+  cmp -s "$WORK/bare.prn" "$(device_file p1)" || fail "the bare JPEG sent as application/octet-stream printed otherwise"
+  echo "ok: bare JPEG sent as application/octet-stream, printed as a JPEG"
+  printf '\004\033%%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE = POSTSCRIPT\r\n' | cat - "$DATA/page.ps" >"$WORK/pjl.ps"
+  print_job p1 "$WORK/pjl.ps" application/octet-stream bi-level 300 iso_a5_148x210mm 1
+  expect_completed "PostScript behind a job header sent as application/octet-stream"
+  check_job p1 "PostScript behind a job header sent as application/octet-stream" mono 300 A5 "$WORK/gray.pwg"
 
   head -c 20000 /dev/urandom | sed '1s/^/%PDF-1.4\n/' >"$WORK/garbage.pdf"
   print_job p1 "$WORK/garbage.pdf" application/pdf color 300 iso_a5_148x210mm 1
@@ -192,6 +198,9 @@ PY
     "$DATA/cancel-job.test" >"$WORK/ipptool.out" 2>&1
   expect_ended canceled "." "job cancelled while printing"
 }
+
+# picture COMMAND ARGS...: a test picture made by picture_maker.py.
+picture() { python3 "$(dirname "$0")/picture_maker.py" "$@" || fail "cannot make the picture: picture_maker.py $*"; }
 
 # A job that was printing when the server was killed: PAPPL saves it as
 # "processing" (made here from a held job, whose document and attributes PAPPL
