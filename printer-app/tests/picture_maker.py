@@ -7,9 +7,12 @@
   picture_maker.py bare JPEG OUT
       the JPEG without its application segments (JFIF, Exif, ICC): the file
       starts FF D8 FF DB
+  picture_maker.py uniform OUT WIDTH HEIGHT PPI RED GREEN BLUE
+      a colour PNG of one colour, compressed row by row as it is made
 """
 import struct
 import sys
+import zlib
 
 
 def segments(jpeg):
@@ -44,11 +47,30 @@ def bare(source, out):
     open(out, "wb").write(kept + jpeg[end:])
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def uniform(out, width, height, ppi, red, green, blue):
+    per_metre = round(ppi / 0.0254)
+    packer = zlib.compressobj(9)
+    row = b"\0" + bytes((red, green, blue)) * width
+    data = b"".join(packer.compress(row) for _ in range(height)) + packer.flush()
+    with open(out, "wb") as png:
+        png.write(b"\x89PNG\r\n\x1a\n")
+        png.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        png.write(chunk(b"pHYs", struct.pack(">IIB", per_metre, per_metre, 1)))
+        png.write(chunk(b"IDAT", data))
+        png.write(chunk(b"IEND", b""))
+
+
 if __name__ == "__main__":
     command, args = sys.argv[1], sys.argv[2:]
     if command == "claim":
         claim(args[0], args[1], int(args[2]), int(args[3]), *args[4:])
     elif command == "bare":
         bare(args[0], args[1])
+    elif command == "uniform":
+        uniform(args[0], *map(int, args[1:]))
     else:
         sys.exit(__doc__)
