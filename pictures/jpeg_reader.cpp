@@ -4,7 +4,6 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstring>
@@ -115,7 +114,9 @@ class JpegReader final : public PictureReader {
   Status Start(uint32_t channels, uint64_t heldLimit) override {
     if (const Status held = CheckHeld(info_.heldBytes, heldLimit); !held) return held;
     picture_.out_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    picture_.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(heldLimit + kRowBuffers, LONG_MAX));
+    constexpr uint64_t kMost = LONG_MAX;
+    picture_.mem->max_memory_to_use =
+        static_cast<long>(heldLimit < kMost - kRowBuffers ? heldLimit + kRowBuffers : kMost);
     picture_.progress = &progress_;
     if (!Guarded([this] { jpeg_start_decompress(&picture_); })) return Failure();
     channels_ = channels;

@@ -125,6 +125,17 @@ TEST(JpegReaderTest, WhatAPictureOfSeveralScansHoldsIsKnownAndBoundedBeforeDecod
   EXPECT_TRUE(decoded.ok()) << decoded.error();
 }
 
+TEST(JpegReaderTest, AnUnboundedDecodingHoldsWhatItNeeds) {
+  // More coefficients (36 MB) than libjpeg's allowance for its row buffers.
+  const Bytes progressive = Jpeg(Bytes(6000 * 3000, 128), 6000, 3000, kJpegKinds[5]);
+  Result<Reader> opened = OpenJpeg(progressive.data(), progressive.size());
+  ASSERT_TRUE(opened.ok()) << opened.error();
+  Bytes row(6000);
+  Status decoded = (*opened)->Start(1, UINT64_MAX);
+  if (decoded) decoded = (*opened)->ReadRow(row.data());
+  EXPECT_TRUE(decoded.ok()) << decoded.error();
+}
+
 TEST(JpegReaderTest, DataEndingEarlyIsDecodedAsFarAsItGoesAndSaysSo) {
   Bytes jpeg = Jpeg(Samples(256, 256, 3), 256, 256, kJpegKinds[3]);
   jpeg.resize(jpeg.size() / 2);
