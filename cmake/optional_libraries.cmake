@@ -1,8 +1,10 @@
 # Libraries found on the build machine. The Linux tools take each one they
 # can; without it they say the format is unavailable (the Windows tools use
-# the system's own codecs). The Linux stand-ins need
-# TurboJPEG (platform/CMakeLists.txt says so when it is missing).
+# the system's own codecs); the printer app needs libjpeg and libpng. The
+# Linux stand-ins need TurboJPEG (platform/CMakeLists.txt says so when it is
+# missing).
 find_package(PNG QUIET)
+find_package(JPEG QUIET)
 find_path(KAV_TURBOJPEG_INCLUDE turbojpeg.h)
 find_library(KAV_TURBOJPEG_LIBRARY turbojpeg)
 if(KAV_TURBOJPEG_INCLUDE AND KAV_TURBOJPEG_LIBRARY)
@@ -15,11 +17,11 @@ else()
 endif()
 
 option(KAV_HAVE_LIBPNG "Read and write PNG pictures in the tools (else PNM only)" ${PNG_FOUND})
-option(KAV_HAVE_TURBOJPEG "Decode JPEG records in kavjob (else they are left blank)" ${turbojpeg_found})
+option(KAV_HAVE_LIBJPEG "Decode JPEG records in kavjob (else they are left blank)" ${JPEG_FOUND})
 if(WIN32)
   message(STATUS "kav tools: PNG and JPEG through the Windows Imaging Component")
 else()
-  message(STATUS "kav tools: libpng ${KAV_HAVE_LIBPNG}, libjpeg-turbo ${KAV_HAVE_TURBOJPEG}")
+  message(STATUS "kav tools: libpng ${KAV_HAVE_LIBPNG}, libjpeg ${KAV_HAVE_LIBJPEG}")
 endif()
 
 # Gives `target` the source that uses an optional library, with the library,

@@ -4,12 +4,8 @@
 #include <cstring>
 
 namespace kav::app {
-namespace {
 
-// Pixels across `hundredths` of a millimetre at `dpi`, as PAPPL counts them.
 int PixelsOf(int hundredths, int dpi) { return hundredths * dpi / 2540; }
-
-}  // namespace
 
 std::optional<SheetPosition> PlaceUnscaled(const pappl_pr_options_t& options, int width, int height, int ppi) {
   const pappl_scaling_t scaling = options.print_scaling;
@@ -40,17 +36,20 @@ std::optional<SheetPosition> PlaceUnscaled(const pappl_pr_options_t& options, in
                        PixelsOf(media.top_margin, ydpi) + (printableHeight - height) / 2};
 }
 
-void SheetLine(const PictureView& picture, SheetPosition position, unsigned y, uint32_t sheetWidth, uint8_t* line) {
-  const size_t pixel = size_t(picture.channels);
-  std::memset(line, 0xFF, size_t{sheetWidth} * pixel);
+int PictureRowOn(SheetPosition position, unsigned y, int height) {
   const int row = static_cast<int>(y) - position.y;
-  if (row < 0 || row >= picture.height) return;
+  return row >= 0 && row < height ? row : -1;
+}
+
+void SheetLine(const PictureRow& row, SheetPosition position, uint32_t sheetWidth, uint8_t* line) {
+  const size_t pixel = size_t(row.channels);
+  std::memset(line, 0xFF, size_t{sheetWidth} * pixel);
+  if (row.pixels == nullptr) return;
   const int first = std::max(0, -position.x);  // the picture's first column on the sheet
   const int x = std::max(0, position.x);
-  const int count = std::min(picture.width - first, static_cast<int>(sheetWidth) - x);
+  const int count = std::min(row.width - first, static_cast<int>(sheetWidth) - x);
   if (count <= 0) return;
-  std::memcpy(line + size_t(x) * pixel, picture.pixels + (size_t(row) * size_t(picture.width) + size_t(first)) * pixel,
-              size_t(count) * pixel);
+  std::memcpy(line + size_t(x) * pixel, row.pixels + size_t(first) * pixel, size_t(count) * pixel);
 }
 
 }  // namespace kav::app

@@ -25,16 +25,23 @@ struct SheetPosition {
 // nothing when they scale or turn it.
 std::optional<SheetPosition> PlaceUnscaled(const pappl_pr_options_t& options, int width, int height, int ppi);
 
-// A decoded picture: `channels` bytes a pixel, rows top to bottom.
-struct PictureView {
+// Pixels across `hundredths` of a millimetre at `dpi`, as PAPPL counts them.
+int PixelsOf(int hundredths, int dpi);
+
+// The row of a picture `height` rows tall that sheet line `y` shows, or -1
+// when the line shows none. Lines further down show rows further down.
+int PictureRowOn(SheetPosition position, unsigned y, int height);
+
+// A row of a decoded picture: `width` pixels of `channels` bytes; null
+// pixels for a line that shows none.
+struct PictureRow {
   const uint8_t* pixels;
   int width;
-  int height;
   int channels;
 };
 
-// Line y of a sheet `sheetWidth` pixels wide, in the picture's channels:
+// A line of a sheet `sheetWidth` pixels wide, in the picture's channels:
 // paper white, with the picture's row where it lands.
-void SheetLine(const PictureView& picture, SheetPosition position, unsigned y, uint32_t sheetWidth, uint8_t* line);
+void SheetLine(const PictureRow& row, SheetPosition position, uint32_t sheetWidth, uint8_t* line);
 
 }  // namespace kav::app

@@ -64,12 +64,13 @@ add_printer() {
     fail "cannot add printer $1"
 }
 
-# print_job PRINTER FILE FORMAT MODE DPI MEDIA COPIES: sends the job and waits
-# for it to end; leaves ipptool's report in $WORK/ipptool.out.
+# print_job PRINTER FILE FORMAT MODE DPI MEDIA COPIES [SCALING]: sends the job
+# (print-scaling SCALING, by default none) and waits for it to end; leaves
+# ipptool's report in $WORK/ipptool.out.
 print_job() {
   rm -f "$WORK/out-$1"/*
   ipptool -T 60 -t -f "$2" -d format="$3" -d mode="$4" -d dpi="${5}dpi" -d media="$6" -d copies="$7" \
-    "ipp://localhost:$PORT/ipp/print/$1" "$DATA/print-job.test" >"$WORK/ipptool.out" 2>&1
+    -d scaling="${8:-none}" "ipp://localhost:$PORT/ipp/print/$1" "$DATA/print-job.test" >"$WORK/ipptool.out" 2>&1
 }
 
 job_state() { sed -n 's/.*job-state (enum) = \([a-z-]*\).*/\1/p' "$WORK/ipptool.out" | tail -1; }

@@ -65,7 +65,8 @@ constexpr uint8_t kPicture[] = {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23};
 
 std::vector<uint8_t> LineOf(SheetPosition position, unsigned y, uint32_t sheetWidth) {
   std::vector<uint8_t> line(sheetWidth, 0x55);
-  SheetLine({kPicture, 4, 3, 1}, position, y, sheetWidth, line.data());
+  const int row = PictureRowOn(position, y, 3);
+  SheetLine({row >= 0 ? kPicture + 4 * row : nullptr, 4, 1}, position, sheetWidth, line.data());
   return line;
 }
 

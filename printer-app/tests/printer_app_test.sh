@@ -171,16 +171,7 @@ group_bad() {
   expect_ended aborted "ends inside page 1" "truncated PWG"
 
   render jpeg 50 1480 2100 "$WORK/small.jpg"
-  # The frame header of a JPEG claiming 65000 x 65000 pixels.
-  python3 - "$WORK/small.jpg" "$WORK/huge.jpg" <<'PY' || fail "cannot make the large JPEG"
-import sys
-data = bytearray(open(sys.argv[1], "rb").read())
-i = 2
-while data[i + 1] not in (0xC0, 0xC1, 0xC2):
-    i += 2 + int.from_bytes(data[i + 2:i + 4], "big")
-data[i + 5:i + 9] = (65000).to_bytes(2, "big") * 2
-open(sys.argv[2], "wb").write(data)
-PY
+  picture claim "$WORK/small.jpg" "$WORK/huge.jpg" 65000 50
   print_job p1 "$WORK/huge.jpg" image/jpeg color 300 iso_a5_148x210mm 1
   expect_ended aborted "is 65000 x 65000 pixels; this server prints pictures of up to" "JPEG claiming 65000 x 65000 pixels"
 
@@ -189,6 +180,21 @@ PY
   head -c 5000 /dev/urandom >"$WORK/unknown.bin"
   print_job p1 "$WORK/unknown.bin" application/octet-stream color 300 iso_a5_148x210mm 1
   expect_ended aborted "none of the formats the printer takes" "document of no known format"
+  # Documents PAPPL's own typing misses, typed by their first bytes: a JPEG
+  # without a JFIF or Exif header, PostScript behind a driver's job header.
+  render jpeggray 300 1480 2100 "$WORK/gray.jpg" -dJPEGQ=95
+  picture bare "$WORK/gray.jpg" "$WORK/bare.jpg"
+  print_job p1 "$WORK/bare.jpg" image/jpeg bi-level 300 iso_a5_148x210mm 1
+  expect_completed "bare JPEG"
+  cp "$(device_file p1)" "$WORK/bare.prn"
+  print_job p1 "$WORK/bare.jpg" application/octet-stream bi-level 300 iso_a5_148x210mm 1
+  expect_completed "bare JPEG sent as application/octet-stream"
+  cmp -s "$WORK/bare.prn" "$(device_file p1)" || fail "the bare JPEG sent as application/octet-stream printed otherwise"
+  echo "ok: bare JPEG sent as application/octet-stream, printed as a JPEG"
+  printf '\004\033%%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE = POSTSCRIPT\r\n' | cat - "$DATA/page.ps" >"$WORK/pjl.ps"
+  print_job p1 "$WORK/pjl.ps" application/octet-stream bi-level 300 iso_a5_148x210mm 1
+  expect_completed "PostScript behind a job header sent as application/octet-stream"
+  check_job p1 "PostScript behind a job header sent as application/octet-stream" mono 300 A5 "$WORK/gray.pwg"
 
   head -c 20000 /dev/urandom | sed '1s/^/%PDF-1.4\n/' >"$WORK/garbage.pdf"
   print_job p1 "$WORK/garbage.pdf" application/pdf color 300 iso_a5_148x210mm 1
@@ -322,6 +328,71 @@ PS
       fail "page range: page $n of the job is not page $want of the document"
   done
   echo "ok: pages 3 to 5 in two copies, each page right"
+}
+
+# picture COMMAND ARGS...: a test picture made by picture_maker.py.
+picture() { python3 "$(dirname "$0")/picture_maker.py" "$@" || fail "cannot make the picture: picture_maker.py $*"; }
+
+# The server's peak memory in MiB since reset_peak_memory (since it started
+# where the system does not let the peak be reset).
+reset_peak_memory() { echo 5 2>/dev/null >"/proc/$SERVER_PID/clear_refs" || true; }
+peak_memory() { awk '/^VmHWM:/ { print int($2 / 1024) }' "/proc/$SERVER_PID/status"; }
+
+# expect_small_peak LABEL: the job just printed kept the server's memory far
+# below what its picture would take whole (768 MB), reported with the job's
+# time since reset_peak_memory.
+expect_small_peak() {
+  local peak seconds
+  peak=$(peak_memory)
+  seconds=$(awk -v from="$STARTED" -v to="$(date +%s.%N)" 'BEGIN { printf "%.1f", to - from }')
+  [ "$peak" -lt "$PEAK_LIMIT_MIB" ] || fail "$1: the server's memory peaked at $peak MiB"
+  echo "ok: $1 (peak $peak MiB, $seconds s)"
+}
+
+# Pictures whose pixels take more memory than the server gives a picture:
+# refused before they are decoded where PAPPL would scale them, whatever
+# their file's size; printed row by row where they go to the driver
+# unscaled, cut to the sheet as PAPPL places them. The server's memory
+# stays small throughout (its peak is read from the system).
+group_pictures() {
+  start_server
+  add_printer p1
+  # Far below the 732 MiB of a 16000 x 16000 colour picture; the server
+  # under AddressSanitizer takes more than its ordinary build.
+  PEAK_LIMIT_MIB=${KAV_PEAK_LIMIT_MIB:-256}
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  render jpeg 50 1480 2100 "$WORK/small.jpg"
+  picture claim "$WORK/small.jpg" "$WORK/claiming.jpg" 16000 50
+  reset_peak_memory
+  STARTED=$(date +%s.%N)
+  print_job p1 "$WORK/claiming.jpg" image/jpeg color 300 iso_a5_148x210mm 1
+  expect_small_peak "$(stat -c %s "$WORK/claiming.jpg")-byte JPEG claiming 16000 x 16000 pixels"
+  expect_ended aborted "of 16000 x 16000 pixels needs 732 MiB of memory to be scaled; this server gives a picture at most [0-9]+ MiB \\(what the largest sheet it takes, [0-9]+ x [0-9]+ mm, needs at 600 dpi in colour\\)" \
+    "JPEG claiming 16000 x 16000 pixels, scaled"
+  # Progressive: its decoder holds every coefficient, even to print unscaled.
+  picture claim "$WORK/small.jpg" "$WORK/progressive.jpg" 16000 300 progressive
+  print_job p1 "$WORK/progressive.jpg" image/jpeg color 300 iso_a5_148x210mm 1
+  expect_ended aborted "of 16000 x 16000 pixels needs [0-9]+ MiB of memory to decode; this server gives a picture at most" \
+    "progressive JPEG claiming 16000 x 16000 pixels, unscaled"
+
+  picture uniform "$WORK/big.png" 16000 16000 300 200 120 40
+  reset_peak_memory
+  STARTED=$(date +%s.%N)
+  print_job p1 "$WORK/big.png" image/png color 300 iso_a5_148x210mm 1 fit
+  expect_small_peak "$(stat -c %s "$WORK/big.png")-byte PNG of 16000 x 16000 pixels"
+  expect_ended aborted "of 16000 x 16000 pixels needs 732 MiB of memory to be scaled" "PNG of 16000 x 16000 pixels, scaled"
+  # Unscaled, it covers the sheet, as a picture the sheet's size does.
+  reset_peak_memory
+  STARTED=$(date +%s.%N)
+  print_job p1 "$WORK/big.png" image/png color 300 iso_a5_148x210mm 1
+  expect_completed "PNG of 16000 x 16000 pixels, unscaled"
+  expect_small_peak "PNG of 16000 x 16000 pixels, unscaled"
+  cp "$(device_file p1)" "$WORK/big.prn"
+  picture uniform "$WORK/sheet.png" 1748 2480 300 200 120 40
+  print_job p1 "$WORK/sheet.png" image/png color 300 iso_a5_148x210mm 1
+  expect_completed "PNG of the sheet's size"
+  cmp -s "$WORK/big.prn" "$(device_file p1)" || fail "the PNG of 16000 x 16000 pixels did not print as one of the sheet's size"
+  echo "ok: the PNG of 16000 x 16000 pixels prints as one of the sheet's size"
 }
 
 # A job that was printing when the server was killed: PAPPL saves it as
@@ -978,6 +1049,7 @@ case $GROUP in
   jobs) group_jobs ;;
   pdf) group_pdf ;;
   bad) group_bad ;;
+  pictures) group_pictures ;;
   two) group_two ;;
   restart) group_restart ;;
   sandbox) group_sandbox ;;

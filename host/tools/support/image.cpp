@@ -149,20 +149,6 @@ class PnmReader {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-uint32_t ReadU32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
-
-// Deflate makes at most 1032 bytes of 1 compressed byte.
-constexpr uint64_t kMostDeflateRatio = 1032;
-
-// Whether the file can hold the rows its header claims: even 1-bit rows
-// need one filter byte and a bit per pixel.
-Status HoldsEnoughPngData(const PngHeader& header, size_t fileBytes) {
-  const uint64_t leastRows = (uint64_t{header.width} + 7) / 8 + 1;
-  if (leastRows * header.height <= fileBytes * kMostDeflateRatio) return {};
-  return Error{"PNG of " + std::to_string(header.width) + " x " + std::to_string(header.height) + " pixels in " +
-               std::to_string(fileBytes) + " bytes: too little data for its pixels"};
-}
-
 bool EndsWith(const std::string& text, const char* suffix) {
   const size_t n = std::strlen(suffix);
   if (text.size() < n) return false;
@@ -191,20 +177,14 @@ Result<Image> DecodePnm(const std::vector<uint8_t>& bytes) {
 }
 
 Result<PngHeader> ReadPngHeader(const std::vector<uint8_t>& bytes) {
-  // The signature, then the IHDR chunk: its length (13), type, width, height,
-  // bit depth and colour type.
-  constexpr size_t kHeaderEnd = 8 + 8 + 13;
-  if (bytes.size() < kHeaderEnd || std::memcmp(bytes.data(), kPngSignature, 8) != 0 || ReadU32(&bytes[8]) != 13 ||
-      std::memcmp(&bytes[12], "IHDR", 4) != 0) {
-    return Error{"unreadable PNG: no PNG signature and header"};
+  const Result<PngHeader> header = pictures::ParsePngHeader(bytes.data(), bytes.size());
+  if (!header) return Error{"unreadable PNG: " + header.error()};
+  if (const Status fits = CheckImageSize(header->width, header->height, header->channels); !fits) {
+    return fits.failure();
   }
-  PngHeader header;
-  header.width = ReadU32(&bytes[16]);
-  header.height = ReadU32(&bytes[20]);
-  // Colour types 2 (RGB), 3 (palette) and 6 (RGB with alpha) have this bit.
-  header.channels = (bytes[25] & 2) != 0 ? 3 : 1;
-  if (const Status fits = CheckImageSize(header.width, header.height, header.channels); !fits) return fits.failure();
-  if (const Status held = HoldsEnoughPngData(header, bytes.size()); !held) return held.failure();
+  if (const Status held = pictures::CheckPngDataSize(*header, bytes.size()); !held) {
+    return Error{"unreadable PNG: " + held.error()};
+  }
   return header;
 }
 

@@ -1,6 +1,7 @@
 // PNG and JPEG as the platform's own libraries make and read them: libpng
-// and libjpeg-turbo on Linux, the Windows Imaging Component on Windows. One
-// source per library implements these; the build picks it (and, where a
+// and libjpeg on Linux (read through the pictures library's readers, which
+// the printer app reads with too), the Windows Imaging Component on Windows.
+// One source per library implements these; the build picks it (and, where a
 // library is missing, a source that says the format is unavailable).
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "host/result.h"
+#include "pictures/png_header.h"
 #include "support/image.h"
 
 namespace kav::tools {
@@ -28,11 +30,7 @@ bool JpegDecodingAvailable();
 Result<Image> DecodeJpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height);
 
 // What a PNG's header says, read before any decoder is given the file.
-struct PngHeader {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint32_t channels = 1;  // as decoded: 1 for gray (with or without alpha), else 3
-};
+using pictures::PngHeader;
 
 // Refuses a PNG whose header is missing, or claims more pixels than allowed
 // or than its data could expand to, before the pixels are allocated.

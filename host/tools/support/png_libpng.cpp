@@ -1,9 +1,11 @@
-// The build has libpng: PNG pictures are read through its simplified
-// interface and written row by row, compressed as they go.
+// The build has libpng: PNG pictures are read by the pictures library's
+// reader (the one the printer app reads PNG with) and written row by row,
+// compressed as they go.
 #include <png.h>
 
 #include <csetjmp>
 
+#include "pictures/picture_reader.h"
 #include "support/picture_codecs.h"
 
 namespace kav::tools {
@@ -61,18 +63,13 @@ bool PngAvailable() { return true; }
 Result<Image> DecodePng(const std::vector<uint8_t>& bytes) {
   const Result<PngHeader> header = ReadPngHeader(bytes);
   if (!header) return header.failure();
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) {
-    return Error{std::string("unreadable PNG: ") + png.message};
-  }
-  png.format = header->channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY;
+  const Result<pictures::Reader> opened = pictures::OpenPng(bytes.data(), bytes.size());
+  if (!opened) return Error{"unreadable PNG: " + opened.error()};
+  pictures::PictureReader& reader = **opened;
   Image image(header->width, header->height, header->channels);
-  const png_color white = {255, 255, 255};  // transparent parts are shown on paper
-  if (!png_image_finish_read(&png, &white, image.pixels.data(), 0, nullptr)) {
-    png_image_free(&png);
-    return Error{std::string("unreadable PNG: ") + png.message};
-  }
+  Status decoded = reader.Start(header->channels, kMaxImageBytes);
+  if (decoded) decoded = pictures::ReadEveryRow(reader, image.pixels.data());
+  if (!decoded) return Error{"unreadable PNG: " + decoded.error()};
   return image;
 }
 
