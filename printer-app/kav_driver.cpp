@@ -396,16 +396,18 @@ bool EndKavPage(pappl_job_t* job) {
   if (state != nullptr && state->failed) return false;
   if (Duplicate(state)) return true;
   if (state == nullptr || !state->page) return Fail(job, "The page was not started.");
-  // PAPPL ends the page of a raster document cut short as if it were whole.
-  if (state->linesSeen < state->pageLines) {
-    state->page.reset();
-    return Fail(job, "The document ends inside page " + std::to_string(state->pages) + " (after " +
-                         std::to_string(state->linesSeen) + " of " + std::to_string(state->pageLines) + " lines).");
-  }
   const bool done = state->page->Finish(
       [job, state](host::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
   state->page.reset();
-  return done && SendCommands(job, *state, host::PageEndCommands());
+  const bool ended = done && SendCommands(job, *state, host::PageEndCommands());
+  // PAPPL ends the page of a raster document cut short as if it were whole.
+  // The printer has been sent its start: it gets its end too, paper white
+  // below the last line, rather than a page that never ends.
+  if (state->linesSeen < state->pageLines) {
+    return Fail(job, "The document ends inside page " + std::to_string(state->pages) + " (after " +
+                         std::to_string(state->linesSeen) + " of " + std::to_string(state->pageLines) + " lines).");
+  }
+  return ended;
 }
 
 bool EndKavJob(pappl_job_t* job) {
