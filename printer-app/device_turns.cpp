@@ -175,6 +175,7 @@ struct Releaser {
   std::condition_variable wake;
   bool stopping = false;
   std::set<int> deletedPrinters;
+  std::set<int> offlinePrinters;  // marked offline here because their device cannot be opened
   std::thread thread;
 };
 Releaser& releaser = *new Releaser;
@@ -226,6 +227,51 @@ void StartRestoredJobs(pappl_system_t* system) {
   }
 }
 
+// A printing job of the printer that has not reached the driver: PAPPL is
+// still opening the device for it.
+bool OpeningDevice(pappl_job_t* job) {
+  if (!PrintingSinceStart(job)) return false;
+  std::lock_guard lock(mutex);
+  const auto turns = printers.find(papplPrinterGetID(papplJobGetPrinter(job)));
+  return turns == printers.end() || !HasRunOf(turns->second, papplJobGetID(job));
+}
+
+void SayCannotBeReached(pappl_job_t* job, void* uri) {
+  if (OpeningDevice(job)) {
+    papplJobSetMessage(job, "The printer at %s cannot be reached; the server tries again every few seconds.",
+                       static_cast<const char*>(uri));
+  }
+}
+
+// PAPPL shows a printer whose device it cannot open as stopped, as if
+// someone had paused it, and its job as printing, and tries again every five
+// seconds. The printer is also marked offline, and the job's message says
+// why, until the device opens.
+void ReportUnreachablePrinters(pappl_system_t* system) {
+  std::vector<pappl_printer_t*> all;
+  papplSystemIteratePrinters(system, CollectPrinter, &all);
+  for (pappl_printer_t* printer : all) {
+    std::lock_guard working(releaser.mutex);
+    const int printerId = papplPrinterGetID(printer);
+    if (releaser.stopping || releaser.deletedPrinters.count(printerId) != 0) continue;
+    const bool unreachable =
+        papplPrinterGetState(printer) == IPP_PSTATE_STOPPED && !ActiveJobs(printer, 0, OpeningDevice).empty();
+    const bool marked = releaser.offlinePrinters.count(printerId) != 0;
+    if (unreachable) {
+      const std::string uri = papplPrinterGetDeviceURI(printer);
+      papplPrinterIterateActiveJobs(printer, SayCannotBeReached, const_cast<char*>(uri.c_str()), 1, 0);
+      if (!marked) {
+        papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "The printer at %s cannot be reached.", uri.c_str());
+        papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+        releaser.offlinePrinters.insert(printerId);
+      }
+    } else if (marked) {
+      papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+      releaser.offlinePrinters.erase(printerId);
+    }
+  }
+}
+
 void ReleaseLoop(pappl_system_t* system) {
   StartRestoredJobs(system);
   std::unique_lock lock(releaser.mutex);
@@ -234,6 +280,7 @@ void ReleaseLoop(pappl_system_t* system) {
     if (releaser.stopping) break;
     lock.unlock();
     ReleaseHeldJobs(system);
+    ReportUnreachablePrinters(system);
     lock.lock();
   }
 }

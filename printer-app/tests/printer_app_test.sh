@@ -76,6 +76,14 @@ group_jobs() {
   print_job p1 "$WORK/gray.png" image/png color 600 iso_a5_148x210mm 1
   expect_completed "gray png color 600dpi"
   check_job p1 "gray png color 600dpi" color 600 A5 "$WORK/ref-gray.pgm" --psnr 32
+  # A named sheet is sent at its nominal size at every resolution: A4 at 300
+  # dpi is 3507 lines, which alone would make it 296.9 mm long.
+  render pwgraster 300 2100 2970 "$WORK/a4.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  print_job p1 "$WORK/a4.pwg" image/pwg-raster bi-level 300 iso_a4_210x297mm 1
+  expect_completed "A4 at 300 dpi"
+  "$BIN/kavjob" inspect "$(device_file p1)" | grep -q 'paper.* 210 x 297 mm' ||
+    fail "A4 at 300 dpi: the sheet sent is $("$BIN/kavjob" inspect "$(device_file p1)" | grep paper)"
+  echo "ok: A4 at 300 dpi is sent as 210 x 297 mm"
 }
 
 # A PDF made here from the test page, through the server's Ghostscript
@@ -613,6 +621,58 @@ group_load() {
     "jobs that waited or printed then all printed"
 }
 
+# A printer that refuses connections: its job waits with a message that
+# says the printer cannot be reached, the printer is marked offline, and the
+# job prints once something listens at the printer's address.
+group_unreachable() {
+  start_server
+  local printer_port listener
+  printer_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  "$BIN/kav-printer-app" add -u "ipp://localhost:$PORT" -d p1 -m kav_page -v "socket://127.0.0.1:$printer_port" ||
+    fail "cannot add the printer"
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  render pdfwrite 72 1480 2100 "$WORK/page.pdf"
+  ipptool -T 20 -f "$WORK/page.pdf" -d format=application/pdf "ipp://localhost:$PORT/ipp/print/p1" \
+    "$DATA/submit-job.test" >/dev/null 2>&1 || fail "the job was not taken"
+  local waited=0
+  until ipptool -T 5 -t -d job=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/job-state.test" 2>/dev/null |
+    grep -q "cannot be reached"; do
+    waited=$((waited + 1))
+    [ "$waited" -le 30 ] || fail "the job does not say that the printer cannot be reached"
+    sleep 0.5
+  done
+  ipptool -T 5 -tv "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-printer.test" 2>/dev/null |
+    grep -q 'printer-state-reasons.*offline' || fail "the printer is not marked offline"
+  echo "ok: the job says the printer cannot be reached, the printer is offline"
+  python3 - "$printer_port" "$WORK/received.prn" <<'PY' &
+import socket, sys
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", int(sys.argv[1])))
+server.listen(1)
+connection, _ = server.accept()
+with open(sys.argv[2], "wb") as out:
+    while True:
+        data = connection.recv(65536)
+        if not data:
+            break
+        out.write(data)
+PY
+  listener=$!
+  ipptool -T 60 -t -d job=1 "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-job.test" >"$WORK/ipptool.out" 2>&1
+  expect_completed "the job once the printer listens"
+  wait "$listener"
+  "$BIN/kavjob" decode "$WORK/received.prn" -o "$WORK/received.png" >/dev/null || fail "the printer got no whole job"
+  waited=0
+  while ipptool -T 5 -tv "ipp://localhost:$PORT/ipp/print/p1" "$DATA/get-printer.test" 2>/dev/null |
+    grep -q 'printer-state-reasons.*offline'; do
+    waited=$((waited + 1))
+    [ "$waited" -le 10 ] || fail "the printer is still marked offline"
+    sleep 0.5
+  done
+  echo "ok: the job printed once the printer listened, and the printer is no longer offline"
+}
+
 # The sample documents CUPS's conformance suites print, made from the test
 # page, in $WORK/suite beside copies of the suites.
 make_suite_documents() {
@@ -1045,6 +1105,23 @@ CONF
     -dPDFFitPage -dcupsColorSpace=19 -dcupsBitsPerColor=8 -sOutputFile="$WORK/ref.pwg" "$WORK/page.pdf" \
     >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not render the reference"
   check_job p1 "lp through a private cupsd" color 600 A4 "$WORK/ref.pwg" --psnr 32
+  # Bi-level: an everywhere queue's colour models come from the rasters the
+  # printer takes (urf-supported, which PAPPL never gives a 1-bit type), so
+  # CUPS offers gray and colour only and sends one of them whatever lp asks.
+  # A queue without a PPD passes print-color-mode through as the client asks.
+  timeout 60 lpadmin -h "127.0.0.1:$cups_port" -p kav-raw -E -v "ipp://localhost:$PORT/ipp/print/p1" -m raw \
+    >/dev/null 2>&1 || fail "lpadmin -m raw could not make the queue"
+  rm -f "$WORK/out-p1"/*
+  lp -h "127.0.0.1:$cups_port" -d kav-raw -o media=iso_a4_210x297mm -o print-color-mode=bi-level "$WORK/page.pdf" ||
+    fail "lp refused the bi-level PDF"
+  for _ in $(seq 600); do
+    [ "$(grep -c '\] Completed' "$WORK/state/kav-printer-app.log")" -ge 2 ] && break
+    sleep 0.1
+  done
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pwgraster -r600 -g"$(pixels 2100 600)x$(pixels 2970 600)" -dFIXEDMEDIA \
+    -dPDFFitPage -dcupsColorSpace=18 -dcupsBitsPerColor=8 -sOutputFile="$WORK/ref-gray.pwg" "$WORK/page.pdf" \
+    >>"$WORK/gs.log" 2>&1 || fail "Ghostscript could not render the gray reference"
+  check_job p1 "lp -o print-color-mode=bi-level through a private cupsd" mono 600 A4 "$WORK/ref-gray.pwg"
 }
 
 case $GROUP in
@@ -1056,6 +1133,7 @@ case $GROUP in
   restart) group_restart ;;
   sandbox) group_sandbox ;;
   load) group_load ;;
+  unreachable) group_unreachable ;;
   longpdf) group_longpdf ;;
   streamed) group_streamed ;;
   conformance) group_conformance ;;
