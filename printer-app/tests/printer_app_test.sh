@@ -582,9 +582,10 @@ group_load() {
   ! grep -q '^E.*\[Job ' "$WORK/state/kav-printer-app.log" ||
     fail "a job failed: $(grep '^E.*\[Job ' "$WORK/state/kav-printer-app.log" | head -3)"
   state_is_whole || fail "the saved state is not whole"
+  [ "$(stat -c %a "$WORK/state/kav-printer-app.state")" = 600 ] || fail "the saved state is not private to the server"
   print_job p1 "$WORK/gray.pwg" image/pwg-raster bi-level 300 iso_a5_148x210mm 1
   expect_completed "a job after the load"
-  echo "ok: the server answered, every accepted job printed, the state is whole"
+  echo "ok: the server answered, every accepted job printed, the state is whole and private"
 
   # The same load, and the server killed while it saves its state: every job
   # the saved state holds as waiting or printing comes back and prints.
