@@ -123,7 +123,12 @@ bool Listen(pappl_system_t* system, const char* name) {
   return false;
 }
 
-bool SaveStateFile(pappl_system_t* system, void*) { return SaveState(system, paths.stateFile); }
+bool SaveStateFile(pappl_system_t* system, void*) {
+  const unsigned releases = StateSaveBegins();
+  if (!SaveState(system, paths.stateFile)) return false;
+  StateSaved(releases);
+  return true;
+}
 
 // Loads the saved printers and jobs. Jobs that were printing when the server
 // stopped come back held and are released once their printer is free.
@@ -131,7 +136,10 @@ void LoadState(pappl_system_t* system) {
   if (const Status kept = KeepHeldJobsIn(paths.heldJobs); !kept) {
     papplLog(system, PAPPL_LOGLEVEL_ERROR, "Jobs the last server held stay held: %s", kept.error().c_str());
   }
-  const auto interrupted = HoldInterruptedJobs(paths.stateFile);
+  // Listed as held before the state says so: a server stopped in between
+  // still releases them.
+  const auto interrupted = HoldInterruptedJobs(
+      paths.stateFile, [](const InterruptedJob& job) { ReleaseWhenFree(job.printerId, job.jobId); });
   if (!interrupted) {
     papplLog(system, PAPPL_LOGLEVEL_ERROR, "Jobs that were printing when the server stopped stay stopped: %s",
              interrupted.error().c_str());
@@ -141,7 +149,6 @@ void LoadState(pappl_system_t* system) {
   for (const InterruptedJob& job : *interrupted) {
     papplLog(system, PAPPL_LOGLEVEL_INFO,
              "Job %d was printing when the server stopped; it prints again from its start.", job.jobId);
-    ReleaseWhenFree(job.printerId, job.jobId);
   }
 }
 

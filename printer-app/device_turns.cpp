@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -39,6 +40,9 @@ struct PrinterTurns {
 // The jobs EndDeviceTurn held on one printer, until they are released.
 struct HeldJobs {
   std::set<int> jobIds;
+  // Released, but maybe still held in the last saved state: jobId -> the
+  // release's number, 0 while it is under way.
+  std::map<int, unsigned> released;
   bool wasFree = false;      // no job of the printer ran at the last look
   bool releasedOne = false;  // the first is on its way; the others may queue behind it
 };
@@ -49,16 +53,29 @@ int lastRun = 0;
 std::map<int, PrinterTurns> printers;  // by printer id; only while a job of it is in the driver
 std::map<int, HeldJobs> held;          // by printer id
 std::map<int, bool> awaited;           // job ids of AwaitStreamedRun: whether a run of it began
-std::string heldJobsFile;              // where `held` is kept for the next server
+std::deque<int> lastEnded;             // the ids of the jobs whose runs ended last, newest at the back
+constexpr size_t kLastEnded = 256;
+std::string heldJobsFile;  // where `held` is kept for the next server
+unsigned lastRelease = 0;  // numbers the releases
+
+bool IsEmpty(const HeldJobs& jobs) { return jobs.jobIds.empty() && jobs.released.empty(); }
 
 // Keeps the held jobs in heldJobsFile, a "printer-id job-id" line each, so
 // that a server stopped while it held jobs has the next one release them.
-// Called with `mutex` held; it happens only when jobs are held or released.
+// PAPPL saves its state a while after a change, so a job is listed before
+// it is held and until a state saved after its release: whichever moment
+// the server stops at, the next one finds every job held here listed (it
+// releases only those still held). Called with `mutex` held; it happens
+// only when jobs are held or released and when the state is saved.
 void SaveHeldJobs() {
   if (heldJobsFile.empty()) return;
   std::string text;
+  const auto line = [&text](int printerId, int jobId) {
+    text += std::to_string(printerId) + " " + std::to_string(jobId) + "\n";
+  };
   for (const auto& [printerId, jobs] : held) {
-    for (int jobId : jobs.jobIds) text += std::to_string(printerId) + " " + std::to_string(jobId) + "\n";
+    for (int jobId : jobs.jobIds) line(printerId, jobId);
+    for (const auto& entry : jobs.released) line(printerId, entry.first);
   }
   if (const Status saved = ReplaceSavedFile(heldJobsFile, text); !saved) {
     std::fprintf(stderr, "kav-printer-app: the held jobs were not saved: %s\n", saved.error().c_str());
@@ -117,21 +134,25 @@ bool Running(pappl_job_t* job) { return Pending(job) || PrintingSinceStart(job);
 
 // Holds every job of the printer that waits to print, so that the ends of
 // jobs that printed side by side start none of them.
+// A job that started meanwhile stays on the list; it is not held, so its
+// release later leaves it as it is.
 void HoldPendingJobs(pappl_printer_t* printer) {
-  std::vector<int> heldNow;
-  for (int id : ActiveJobs(printer, 0, Pending)) {
-    pappl_job_t* job = papplPrinterFindJob(printer, id);
-    if (job != nullptr && papplJobHold(job, nullptr, "indefinite", 0)) heldNow.push_back(id);
+  const std::vector<int> pending = ActiveJobs(printer, 0, Pending);
+  if (pending.empty()) return;
+  {
+    std::lock_guard lock(mutex);
+    HeldJobs& jobs = held[papplPrinterGetID(printer)];
+    jobs.jobIds.insert(pending.begin(), pending.end());
+    jobs.wasFree = false;
+    SaveHeldJobs();
   }
-  if (heldNow.empty()) return;
+  int heldNow = 0;
+  for (int id : pending) {
+    pappl_job_t* job = papplPrinterFindJob(printer, id);
+    if (job != nullptr && papplJobHold(job, nullptr, "indefinite", 0)) ++heldNow;
+  }
   papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO,
-                  "Jobs printed side by side; %d waiting jobs are held until the printer is free.",
-                  static_cast<int>(heldNow.size()));
-  std::lock_guard lock(mutex);
-  HeldJobs& jobs = held[papplPrinterGetID(printer)];
-  jobs.jobIds.insert(heldNow.begin(), heldNow.end());
-  jobs.wasFree = false;
-  SaveHeldJobs();
+                  "Jobs printed side by side; %d waiting jobs are held until the printer is free.", heldNow);
 }
 
 // The held jobs of a printer to release now: the first once the printer has
@@ -146,7 +167,11 @@ std::vector<int> JobsToRelease(HeldJobs& jobs, bool busy) {
     jobs.releasedOne = true;
   }
   jobs.wasFree = !busy;
-  for (int id : release) jobs.jobIds.erase(id);
+  for (int id : release) {
+    jobs.jobIds.erase(id);
+    jobs.released[id] = 0;
+  }
+  if (jobs.jobIds.empty()) jobs.releasedOne = false;
   return release;
 }
 
@@ -156,16 +181,18 @@ void ReleaseHeldJobsOf(pappl_printer_t* printer) {
   std::vector<int> release;
   {
     std::lock_guard lock(mutex);
-    HeldJobs& jobs = held[printerId];
-    release = JobsToRelease(jobs, busy);
-    if (jobs.jobIds.empty()) held.erase(printerId);
-    if (!release.empty()) SaveHeldJobs();
+    release = JobsToRelease(held[printerId], busy);
   }
   for (int id : release) {
     pappl_job_t* job = papplPrinterFindJob(printer, id);
     // A job released, cancelled or started by someone else meanwhile is left as it is.
     if (job != nullptr && papplJobGetState(job) == IPP_JSTATE_HELD) papplJobRelease(job, nullptr);
   }
+  if (release.empty()) return;
+  std::lock_guard lock(mutex);
+  const auto jobs = held.find(printerId);
+  if (jobs == held.end()) return;  // forgotten meanwhile
+  for (int id : release) jobs->second.released[id] = ++lastRelease;
 }
 
 // The thread that releases held jobs, and what it must not touch. It is
@@ -337,6 +364,8 @@ void EndDeviceTurn(pappl_job_t* job, int run) {
   if (sideBySide) HoldPendingJobs(printer);
   std::lock_guard lock(mutex);
   RemoveRun(printerId, run);
+  lastEnded.push_back(self);
+  if (lastEnded.size() > kLastEnded) lastEnded.pop_front();
 }
 
 void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace) {
@@ -344,7 +373,8 @@ void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace) {
   const int jobId = papplJobGetID(job);
   const auto giveUp = std::chrono::steady_clock::now() + grace;
   std::unique_lock lock(mutex);
-  awaited[jobId] = false;
+  // A short stream may have ended before PAPPL's job thread got here.
+  awaited[jobId] = std::find(lastEnded.begin(), lastEnded.end(), jobId) != lastEnded.end();
   for (;;) {
     const bool begun = awaited[jobId];
     if (begun ? !HasRunOf(printers[printerId], jobId) : std::chrono::steady_clock::now() > giveUp) break;
@@ -352,6 +382,24 @@ void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace) {
   }
   awaited.erase(jobId);
   ForgetIfIdle(printerId);
+}
+
+unsigned StateSaveBegins() {
+  std::lock_guard lock(mutex);
+  return lastRelease;
+}
+
+void StateSaved(unsigned mark) {
+  std::lock_guard lock(mutex);
+  bool forgotten = false;
+  for (auto jobs = held.begin(); jobs != held.end();) {
+    auto& released = jobs->second.released;
+    const auto before = released.size();
+    std::erase_if(released, [mark](const auto& entry) { return entry.second != 0 && entry.second <= mark; });
+    forgotten = forgotten || released.size() != before;
+    jobs = IsEmpty(jobs->second) ? held.erase(jobs) : std::next(jobs);
+  }
+  if (forgotten) SaveHeldJobs();
 }
 
 void ReleaseWhenFree(int printerId, int jobId) {

@@ -67,6 +67,12 @@ void StartReleasingHeldJobs(pappl_system_t* system);
 // Releases a held job of the printer as the jobs EndDeviceTurn holds are.
 void ReleaseWhenFree(int printerId, int jobId);
 
+// The state PAPPL saves from now on holds every release made so far: the
+// mark to give StateSaved once such a state is saved, after which the
+// released jobs are no longer kept as held.
+unsigned StateSaveBegins();
+void StateSaved(unsigned mark);
+
 // Keeps the jobs held here in `path`, and releases those a server before
 // this one held (they come back held from the saved state). Called before
 // the state is loaded.

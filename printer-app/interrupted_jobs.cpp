@@ -24,7 +24,8 @@ int IdOn(std::string_view line) {
 
 }  // namespace
 
-Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path) {
+Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path,
+                                                        const std::function<void(const InterruptedJob&)>& remember) {
   std::vector<InterruptedJob> jobs;
   auto saved = ReadSavedFile(path);
   if (!saved) return saved.failure();
@@ -43,6 +44,7 @@ Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path)
     start = end + 1;
   }
   if (jobs.empty()) return jobs;
+  for (const InterruptedJob& job : jobs) remember(job);
   if (auto written = ReplaceSavedFile(path, text); !written) return written.failure();
   return jobs;
 }

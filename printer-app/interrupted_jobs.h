@@ -8,6 +8,7 @@
 // power cut at the printer.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ struct InterruptedJob {
 };
 
 // Rewrites the saved state at `path` (through a file beside it, renamed over
-// it) so that its printing jobs are held, and answers them. A missing state
-// has none.
-Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path);
+// it) so that its printing jobs are held, and answers them; each is given to
+// `remember` before the rewrite. A missing state has none.
+Result<std::vector<InterruptedJob>> HoldInterruptedJobs(const std::string& path,
+                                                        const std::function<void(const InterruptedJob&)>& remember);
 
 }  // namespace kav::app
