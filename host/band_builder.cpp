@@ -1,6 +1,11 @@
 #include "host/band_builder.h"
 
+#include <emmintrin.h>
+#include <tmmintrin.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "host/luma.h"
 
@@ -14,12 +19,14 @@ constexpr uint8_t kBayer[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
+constexpr uint8_t kWhite = 0xFF;
+
+// Thresholds 2 to 254: black is always ink and white never.
+uint8_t Threshold(uint32_t x, uint32_t y) { return static_cast<uint8_t>(kBayer[y % 8][x % 8] * 4 + 2); }
+
 }  // namespace
 
-bool InkAt(uint8_t level, uint32_t x, uint32_t y) {
-  // Thresholds 2 to 254: black is always ink and white never.
-  return level < kBayer[y % 8][x % 8] * 4 + 2;
-}
+bool InkAt(uint8_t level, uint32_t x, uint32_t y) { return level < Threshold(x, y); }
 
 uint32_t BandStride(uint32_t width, uint32_t bitCount) {
   return static_cast<uint32_t>((uint64_t{width} * bitCount + 31) / 32 * 4);
@@ -27,51 +34,251 @@ uint32_t BandStride(uint32_t width, uint32_t bitCount) {
 
 namespace {
 
-// Each builds one band row from the row's red, green and blue pixels and
-// answers whether it has ink. One loop per mode, so that the mode is not
-// looked at once a pixel.
-bool ColorRow(const uint8_t* rgb, uint32_t width, uint8_t* out) {
-  uint8_t whiteOnly = 0xFF;
-  for (uint32_t x = 0; x < width; ++x) {
-    const uint8_t red = rgb[3 * x];
-    const uint8_t green = rgb[3 * x + 1];
-    const uint8_t blue = rgb[3 * x + 2];
-    out[3 * x] = blue;
-    out[3 * x + 1] = green;
-    out[3 * x + 2] = red;
-    whiteOnly &= red & green & blue;
+// A page's rows are thousands of pixels, so each row is made sixteen or more
+// pixels a step, with the processor's vector instructions; the pixels a step
+// leaves at the end of a row go one at a time, through the same functions
+// that make a whole row where the processor lacks a step's instructions.
+// Every load and store stays inside its row.
+
+// One pixel at a time, from pixel `from` to the end of the row.
+void ExchangeFrom(const uint8_t* rgb, uint32_t from, uint32_t width, uint8_t* bgr) {
+  for (uint32_t x = from; x < width; ++x) {
+    bgr[3 * x] = rgb[3 * x + 2];
+    bgr[3 * x + 1] = rgb[3 * x + 1];
+    bgr[3 * x + 2] = rgb[3 * x];
   }
-  return whiteOnly != 0xFF;
 }
 
-bool GrayRow(const uint8_t* rgb, uint32_t width, uint8_t* out) {
-  uint8_t whiteOnly = 0xFF;
-  for (uint32_t x = 0; x < width; ++x) {
-    out[x] = Luma(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
-    whiteOnly &= out[x];
-  }
-  return whiteOnly != 0xFF;
+void ExpandFrom(const uint8_t* gray, uint32_t from, uint32_t width, uint8_t* bgr) {
+  for (uint32_t x = from; x < width; ++x) bgr[3 * x] = bgr[3 * x + 1] = bgr[3 * x + 2] = gray[x];
 }
 
-// 1 is white; the bits past the row's end stay white.
-bool MonoRow(const uint8_t* rgb, uint32_t width, uint32_t y, uint8_t* out) {
-  bool ink = false;
-  for (uint32_t first = 0; first < width; first += 8) {
-    uint8_t byte = 0xFF;
+void LumaFrom(const uint8_t* rgb, uint32_t from, uint32_t width, uint8_t* gray) {
+  for (uint32_t x = from; x < width; ++x) gray[x] = Luma(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
+}
+
+// `from` is a multiple of 8; 1 is white, and the bits past the row's end stay white.
+void DitherFrom(const uint8_t* gray, uint32_t from, uint32_t width, uint32_t y, uint8_t* bits) {
+  for (uint32_t first = from; first < width; first += 8) {
+    uint8_t byte = kWhite;
     for (uint32_t bit = 0; bit < 8 && first + bit < width; ++bit) {
-      const uint32_t x = first + bit;
-      if (InkAt(Luma(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]), x, y)) byte &= static_cast<uint8_t>(~(0x80 >> bit));
+      if (InkAt(gray[first + bit], first + bit, y)) byte &= static_cast<uint8_t>(~(0x80 >> bit));
     }
-    out[first / 8] = byte;
-    ink = ink || byte != 0xFF;
+    bits[first / 8] = byte;
+  }
+}
+
+bool InkFrom(const uint8_t* bytes, size_t from, size_t count) {
+  uint8_t whiteOnly = kWhite;
+  for (size_t i = from; i < count; ++i) whiteOnly &= bytes[i];
+  return whiteOnly != kWhite;
+}
+
+__m128i Load(const uint8_t* bytes) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)); }
+void Store(uint8_t* bytes, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), value); }
+bool AllWhite(__m128i whiteOnly) { return _mm_movemask_epi8(_mm_cmpeq_epi8(whiteOnly, _mm_set1_epi8(-1))) == 0xFFFF; }
+
+// Whether any of `count` bytes is not white.
+bool HasInk(const uint8_t* bytes, size_t count) {
+  __m128i whiteOnly = _mm_set1_epi8(-1);
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) whiteOnly = _mm_and_si128(whiteOnly, Load(bytes + i));
+  return !AllWhite(whiteOnly) || InkFrom(bytes, i, count);
+}
+
+// The ink bits of 16 gray levels (those at most `limit`), one byte per 8
+// pixels, first pixel in the high bit, in bytes 0 and 8.
+__m128i InkBits(const uint8_t* gray, __m128i limit) {
+  const __m128i level = Load(gray);
+  const __m128i ink = _mm_cmpeq_epi8(_mm_max_epu8(level, limit), limit);
+  const __m128i bitOfPixel = _mm_setr_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+  return _mm_sad_epu8(_mm_and_si128(ink, bitOfPixel), _mm_setzero_si128());
+}
+
+// Gray levels into 1-bit row bytes, 64 pixels a step (SSE2, which every x64
+// processor has); answers whether the row has ink.
+bool DitherRow(const uint8_t* gray, uint32_t width, uint32_t y, uint8_t* bits) {
+  alignas(16) uint8_t limits[16];
+  for (uint32_t x = 0; x < 16; ++x) limits[x] = static_cast<uint8_t>(Threshold(x, y) - 1);
+  const __m128i limit = _mm_load_si128(reinterpret_cast<const __m128i*>(limits));
+  __m128i inked = _mm_setzero_si128();
+  uint32_t x = 0;
+  for (; x + 64 <= width; x += 64) {
+    // Bytes 0 to 3 the ink of pixels 0-7, 16-23, 32-39, 48-55; bytes 8 to 11 of the pixels 8 later.
+    const __m128i steps =
+        _mm_or_si128(_mm_or_si128(InkBits(gray + x, limit), _mm_slli_epi64(InkBits(gray + x + 16, limit), 8)),
+                     _mm_or_si128(_mm_slli_epi64(InkBits(gray + x + 32, limit), 16),
+                                  _mm_slli_epi64(InkBits(gray + x + 48, limit), 24)));
+    const __m128i ink = _mm_unpacklo_epi8(steps, _mm_srli_si128(steps, 8));
+    inked = _mm_or_si128(inked, ink);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(bits + x / 8), _mm_xor_si128(ink, _mm_set1_epi8(-1)));
+  }
+  DitherFrom(gray, x, width, y, bits);
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(inked, _mm_setzero_si128())) != 0xFFFF ||
+         InkFrom(bits, x / 8, (size_t{width} + 7) / 8);
+}
+
+// SSSE3's byte shuffle moves bytes within a vector, which SSE2 cannot do in
+// one step: every x64 processor since about 2011 has it.
+bool CanShuffle() {
+  static const bool canShuffle = __builtin_cpu_supports("ssse3");
+  return canShuffle;
+}
+
+// Five pixels a step; steps overlap by one byte, which the next step or the
+// pixels after the steps write again.
+__attribute__((target("ssse3"))) bool ShuffleExchangeRow(const uint8_t* rgb, uint32_t width, uint8_t* bgr) {
+  const __m128i exchange = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+  __m128i whiteOnly = _mm_set1_epi8(-1);
+  uint32_t x = 0;
+  for (; x + 6 <= width; x += 5) {
+    const __m128i pixels = Load(rgb + 3 * x);
+    whiteOnly = _mm_and_si128(whiteOnly, pixels);
+    Store(bgr + 3 * x, _mm_shuffle_epi8(pixels, exchange));
+  }
+  ExchangeFrom(rgb, x, width, bgr);
+  return !AllWhite(whiteOnly) || InkFrom(rgb, size_t{3} * x, size_t{3} * width);
+}
+
+__attribute__((target("ssse3"))) bool ShuffleExpandRow(const uint8_t* gray, uint32_t width, uint8_t* bgr) {
+  const __m128i first = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+  const __m128i second = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+  const __m128i third = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+  __m128i whiteOnly = _mm_set1_epi8(-1);
+  uint32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i levels = Load(gray + x);
+    whiteOnly = _mm_and_si128(whiteOnly, levels);
+    Store(bgr + 3 * x, _mm_shuffle_epi8(levels, first));
+    Store(bgr + 3 * x + 16, _mm_shuffle_epi8(levels, second));
+    Store(bgr + 3 * x + 32, _mm_shuffle_epi8(levels, third));
+  }
+  ExpandFrom(gray, x, width, bgr);
+  return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
+}
+
+// 299 r + 587 g + 114 b + 500 of the four pixels in bytes 0 to 11, as 32-bit numbers.
+__attribute__((target("ssse3"))) __m128i LumaSums(__m128i pixels) {
+  const __m128i redGreen =
+      _mm_shuffle_epi8(pixels, _mm_setr_epi8(0, -1, 1, -1, 3, -1, 4, -1, 6, -1, 7, -1, 9, -1, 10, -1));
+  const __m128i blue =
+      _mm_shuffle_epi8(pixels, _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1));
+  const __m128i sums = _mm_add_epi32(_mm_madd_epi16(redGreen, _mm_setr_epi16(299, 587, 299, 587, 299, 587, 299, 587)),
+                                     _mm_madd_epi16(blue, _mm_setr_epi16(114, 0, 114, 0, 114, 0, 114, 0)));
+  return _mm_add_epi32(sums, _mm_set1_epi32(500));
+}
+
+// The sums of eight pixels divided by 1000 as 16-bit numbers: a sum is below
+// 2^18, an eighth of it below 2^15, and for those x / 125 is
+// (x * 33555) >> 22 exactly.
+__attribute__((target("ssse3"))) __m128i Thousandths(__m128i sums, __m128i moreSums) {
+  const __m128i eighths = _mm_packs_epi32(_mm_srli_epi32(sums, 3), _mm_srli_epi32(moreSums, 3));
+  return _mm_srli_epi16(_mm_mulhi_epu16(eighths, _mm_set1_epi16(static_cast<short>(33555))), 6);
+}
+
+// Sixteen pixels a step; answers whether any gray is below white.
+__attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_t width, uint8_t* gray) {
+  __m128i whiteOnly = _mm_set1_epi8(-1);
+  uint32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i a = Load(rgb + 3 * x);
+    const __m128i b = Load(rgb + 3 * x + 16);
+    const __m128i c = Load(rgb + 3 * x + 32);
+    const __m128i low = Thousandths(LumaSums(a), LumaSums(_mm_alignr_epi8(b, a, 12)));
+    const __m128i high = Thousandths(LumaSums(_mm_alignr_epi8(c, b, 8)), LumaSums(_mm_srli_si128(c, 4)));
+    const __m128i levels = _mm_packus_epi16(low, high);
+    whiteOnly = _mm_and_si128(whiteOnly, levels);
+    Store(gray + x, levels);
+  }
+  LumaFrom(rgb, x, width, gray);
+  return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
+}
+
+bool ExchangeRow(const uint8_t* rgb, uint32_t width, uint8_t* bgr) {
+  if (CanShuffle()) return ShuffleExchangeRow(rgb, width, bgr);
+  ExchangeFrom(rgb, 0, width, bgr);
+  return InkFrom(rgb, 0, size_t{3} * width);
+}
+
+bool ExpandRow(const uint8_t* gray, uint32_t width, uint8_t* bgr) {
+  if (CanShuffle()) return ShuffleExpandRow(gray, width, bgr);
+  ExpandFrom(gray, 0, width, bgr);
+  return InkFrom(gray, 0, width);
+}
+
+bool LumaRow(const uint8_t* rgb, uint32_t width, uint8_t* gray) {
+  if (CanShuffle()) return ShuffleLumaRow(rgb, width, gray);
+  LumaFrom(rgb, 0, width, gray);
+  return InkFrom(gray, 0, width);
+}
+
+bool CopyRow(const uint8_t* gray, uint32_t width, uint8_t* out) {
+  std::memcpy(out, gray, width);
+  return HasInk(gray, width);
+}
+
+// The gray of a colour row is made and dithered a piece at a time, so it
+// needs no row of its own; pieces start at multiples of 8 pixels, where the
+// dither's columns start again.
+bool DitherRgbRow(const uint8_t* rgb, uint32_t width, uint32_t y, uint8_t* bits) {
+  constexpr uint32_t kPiece = 512;
+  uint8_t gray[kPiece];
+  bool ink = false;
+  for (uint32_t first = 0; first < width; first += kPiece) {
+    const uint32_t count = std::min(kPiece, width - first);
+    LumaRow(rgb + size_t{3} * first, count, gray);
+    ink = DitherRow(gray, count, y, bits + first / 8) || ink;
   }
   return ink;
 }
 
+// Bytes of a band row that hold its pixels; the rest of the stride is padding.
+uint32_t PixelBytes(ColorMode mode, uint32_t width) {
+  switch (mode) {
+    case ColorMode::kMono:
+      return (width + 7) / 8;
+    case ColorMode::kGray:
+      return width;
+    case ColorMode::kColor:
+      return 3 * width;
+  }
+  return 0;
+}
+
+void PadRow(ColorMode mode, uint32_t width, uint8_t* out) {
+  const uint32_t used = PixelBytes(mode, width);
+  std::memset(out + used, kWhite, BandStride(width, FormatOf(mode).bitCount) - used);
+}
+
 }  // namespace
 
-void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t rows, uint32_t dpi, HostBand& band) {
-  const uint32_t width = page.width();
+bool BandRowFromRgb(ColorMode mode, const uint8_t* rgb, uint32_t width, uint32_t y, uint8_t* out) {
+  PadRow(mode, width, out);
+  switch (mode) {
+    case ColorMode::kColor:
+      return ExchangeRow(rgb, width, out);
+    case ColorMode::kGray:
+      return LumaRow(rgb, width, out);
+    case ColorMode::kMono:
+      return DitherRgbRow(rgb, width, y, out);
+  }
+  return false;
+}
+
+bool BandRowFromGray(ColorMode mode, const uint8_t* gray, uint32_t width, uint32_t y, uint8_t* out) {
+  PadRow(mode, width, out);
+  switch (mode) {
+    case ColorMode::kColor:
+      return ExpandRow(gray, width, out);
+    case ColorMode::kGray:
+      return CopyRow(gray, width, out);
+    case ColorMode::kMono:
+      return DitherRow(gray, width, y, out);
+  }
+  return false;
+}
+
+void StartBand(HostBand& band, ColorMode mode, uint32_t width, uint32_t rows, uint32_t dpi) {
   const ModeFormat format = FormatOf(mode);
   const uint32_t stride = BandStride(width, format.bitCount);
   band.header = {};
@@ -86,26 +293,20 @@ void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t ro
   band.header.biSizeImage = static_cast<DWORD>(size);
   band.header.biXPelsPerMeter = static_cast<LONG>(std::lround(dpi / 0.0254));
   band.header.biYPelsPerMeter = band.header.biXPelsPerMeter;
-  band.bits.assign(static_cast<size_t>(size), 0xFF);  // white, padding included
+  band.bits.resize(static_cast<size_t>(size));
   band.blank = true;
+}
+
+void BuildBand(const PageSource& page, ColorMode mode, uint32_t top, uint32_t rows, uint32_t dpi, HostBand& band) {
+  const uint32_t width = page.width();
+  StartBand(band, mode, width, rows, dpi);
+  const uint32_t stride = BandStride(width, FormatOf(mode).bitCount);
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
   for (uint32_t r = 0; r < rows; ++r) {
-    const uint32_t y = top + r;
-    page.Row(y, rgb.data());
-    uint8_t* out = band.bits.data() + static_cast<size_t>(r) * stride;
-    bool ink = false;
-    switch (mode) {
-      case ColorMode::kColor:
-        ink = ColorRow(rgb.data(), width, out);
-        break;
-      case ColorMode::kGray:
-        ink = GrayRow(rgb.data(), width, out);
-        break;
-      case ColorMode::kMono:
-        ink = MonoRow(rgb.data(), width, y, out);
-        break;
+    page.Row(top + r, rgb.data());
+    if (BandRowFromRgb(mode, rgb.data(), width, top + r, band.bits.data() + static_cast<size_t>(r) * stride)) {
+      band.blank = false;
     }
-    if (ink) band.blank = false;
   }
 }
 
