@@ -9,6 +9,7 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   valgrind
   libpappl-dev pkg-config cups-ipp-utils cups-daemon cups-client ghostscript
+  groff-base man-db
 )
 
 missing=()
