@@ -58,11 +58,12 @@ KAV_SSSE3_FUNCTION void StoreStep(BYTE* pixels, __m128i a, __m128i b, __m128i c,
 }
 
 // Twenty pixels a step through the byte shuffle, several times the byte
-// loop's speed. A step is four pieces 15 bytes apart; the byte a piece
-// leaves is written again by the piece after it. Every load and store ends
-// inside the row. Each step's pixels are loaded before the step before them
-// is stored, so in place no load waits for a store it overlaps, and each
-// load still finds its own bytes.
+// loop's speed, then single pieces. A step is four pieces 15 bytes apart;
+// the byte a piece leaves is written again by the piece after it. Every
+// load and store ends inside the row. Each step's pixels are loaded before
+// the step before them is stored, so in place no load waits for a store it
+// overlaps, and each load still finds its own bytes (a single piece waits
+// for the one before it, at most three times a row).
 KAV_SSSE3_FUNCTION void ShuffleRow(const BYTE* source, BYTE* row, DWORD width) {
   DWORD x = 0;
   if (width >= 21) {
@@ -81,6 +82,7 @@ KAV_SSSE3_FUNCTION void ShuffleRow(const BYTE* source, BYTE* row, DWORD width) {
     StoreStep(out, a, b, c, d);
     x += 20;
   }
+  for (; x + 6 <= width; x += 5) StorePiece(row + 3 * x, LoadPiece(source + 3 * x));
   ExchangePixels(source, row, x, width);
 }
 
