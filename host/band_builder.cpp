@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "host/luma.h"
+#include "render/pixel_order.h"
 
 namespace kav::host {
 namespace {
@@ -41,14 +42,6 @@ namespace {
 // Every load and store stays inside its row.
 
 // One pixel at a time, from pixel `from` to the end of the row.
-void ExchangeFrom(const uint8_t* rgb, uint32_t from, uint32_t width, uint8_t* bgr) {
-  for (uint32_t x = from; x < width; ++x) {
-    bgr[3 * x] = rgb[3 * x + 2];
-    bgr[3 * x + 1] = rgb[3 * x + 1];
-    bgr[3 * x + 2] = rgb[3 * x];
-  }
-}
-
 void ExpandFrom(const uint8_t* gray, uint32_t from, uint32_t width, uint8_t* bgr) {
   for (uint32_t x = from; x < width; ++x) bgr[3 * x] = bgr[3 * x + 1] = bgr[3 * x + 2] = gray[x];
 }
@@ -119,25 +112,10 @@ bool DitherRow(const uint8_t* gray, uint32_t width, uint32_t y, uint8_t* bits) {
 }
 
 // SSSE3's byte shuffle moves bytes within a vector, which SSE2 cannot do in
-// one step: every x64 processor since about 2011 has it.
+// one step.
 bool CanShuffle() {
-  static const bool canShuffle = __builtin_cpu_supports("ssse3");
+  static const bool canShuffle = ProcessorCanShuffle();
   return canShuffle;
-}
-
-// Five pixels a step; steps overlap by one byte, which the next step or the
-// pixels after the steps write again.
-__attribute__((target("ssse3"))) bool ShuffleExchangeRow(const uint8_t* rgb, uint32_t width, uint8_t* bgr) {
-  const __m128i exchange = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-  __m128i whiteOnly = _mm_set1_epi8(-1);
-  uint32_t x = 0;
-  for (; x + 6 <= width; x += 5) {
-    const __m128i pixels = Load(rgb + 3 * x);
-    whiteOnly = _mm_and_si128(whiteOnly, pixels);
-    Store(bgr + 3 * x, _mm_shuffle_epi8(pixels, exchange));
-  }
-  ExchangeFrom(rgb, x, width, bgr);
-  return !AllWhite(whiteOnly) || InkFrom(rgb, size_t{3} * x, size_t{3} * width);
 }
 
 __attribute__((target("ssse3"))) bool ShuffleExpandRow(const uint8_t* gray, uint32_t width, uint8_t* bgr) {
@@ -194,10 +172,10 @@ __attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_
   return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
 }
 
+// The plug-in's own exchange of the first and third byte.
 bool ExchangeRow(const uint8_t* rgb, uint32_t width, uint8_t* bgr) {
-  if (CanShuffle()) return ShuffleExchangeRow(rgb, width, bgr);
-  ExchangeFrom(rgb, 0, width, bgr);
-  return InkFrom(rgb, 0, size_t{3} * width);
+  ExchangeFirstAndThirdBytes(rgb, bgr, width);
+  return HasInk(rgb, size_t{3} * width);
 }
 
 bool ExpandRow(const uint8_t* gray, uint32_t width, uint8_t* bgr) {

@@ -29,18 +29,6 @@ void ExchangePixels(const BYTE* source, BYTE* row, DWORD from, DWORD width) {
   }
 }
 
-// Whether the processor has SSSE3's byte shuffle (CPUID leaf 1, ECX bit 9),
-// which every x64 processor since about 2011 has and the earliest lack.
-bool ProcessorCanShuffle() {
-#if defined(_WIN32)
-  int registers[4] = {};
-  __cpuid(registers, 1);
-  return (registers[2] & (1 << 9)) != 0;
-#else
-  return __builtin_cpu_supports("ssse3");
-#endif
-}
-
 // Five pixels and the first byte of the next pixel, which the exchange
 // leaves as it is.
 __m128i LoadPiece(const BYTE* pixels) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels)); }
@@ -87,6 +75,17 @@ KAV_SSSE3_FUNCTION void ShuffleRow(const BYTE* source, BYTE* row, DWORD width) {
 }
 
 }  // namespace
+
+// On Windows the processor is asked directly: CPUID leaf 1, bit 9 of ECX.
+bool ProcessorCanShuffle() {
+#if defined(_WIN32)
+  int registers[4] = {};
+  __cpuid(registers, 1);
+  return (registers[2] & (1 << 9)) != 0;
+#else
+  return __builtin_cpu_supports("ssse3");
+#endif
+}
 
 void ExchangeFirstAndThirdBytes(const BYTE* source, BYTE* row, DWORD width) {
   static const bool canShuffle = ProcessorCanShuffle();
