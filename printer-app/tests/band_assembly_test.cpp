@@ -215,8 +215,8 @@ TEST(BandAssembly, EveryLineFormatInEveryModeMakesTheHostsBands) {
   // that bit lines start inside a byte; bands of 8 rows: two of lines of
   // every level (one line never given), two of white lines, one of lines a
   // step from white (in colour: ink in colour only), one whose only ink is
-  // the last pixel the lines reach, in one row, and one whose only ink is the
-  // first pixel of one row.
+  // the last pixel the lines reach, in one row, and one whose only ink is
+  // pixel 1100 of one row, past the widest vector steps.
   PageLayout layout;
   layout.sheetWidth = 1131;
   layout.sheetLength = 61;
@@ -249,7 +249,7 @@ TEST(BandAssembly, EveryLineFormatInEveryModeMakesTheHostsBands) {
         } else if (row == 42) {
           MakeBlack(format, line, std::min(lineWidth, layout.offsetX + layout.surfaceWidth) - 1);
         } else if (row == 50) {
-          MakeBlack(format, line, layout.offsetX);
+          MakeBlack(format, line, std::min(lineWidth - 1, layout.offsetX + 1100));
         }
       }
       for (ColorMode mode : {ColorMode::kMono, ColorMode::kGray, ColorMode::kColor}) {
