@@ -142,35 +142,45 @@ __attribute__((target("ssse3"))) bool ShuffleExpandRow(const uint8_t* gray, uint
   return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
 }
 
-// 299 r + 587 g + 114 b + 500 of the four pixels in bytes 0 to 11, as 32-bit numbers.
-__attribute__((target("ssse3"))) __m128i LumaSums(__m128i pixels) {
-  const __m128i redGreen =
-      _mm_shuffle_epi8(pixels, _mm_setr_epi8(0, -1, 1, -1, 3, -1, 4, -1, 6, -1, 7, -1, 9, -1, 10, -1));
-  const __m128i blue =
-      _mm_shuffle_epi8(pixels, _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1));
-  const __m128i sums = _mm_add_epi32(_mm_madd_epi16(redGreen, _mm_setr_epi16(299, 587, 299, 587, 299, 587, 299, 587)),
-                                     _mm_madd_epi16(blue, _mm_setr_epi16(114, 0, 114, 0, 114, 0, 114, 0)));
-  return _mm_add_epi32(sums, _mm_set1_epi32(500));
-}
-
-// The sums of eight pixels divided by 1000 as 16-bit numbers: a sum is below
-// 2^18, an eighth of it below 2^15, and for those x / 125 is
-// (x * 33555) >> 22 exactly.
-__attribute__((target("ssse3"))) __m128i Thousandths(__m128i sums, __m128i moreSums) {
-  const __m128i eighths = _mm_packs_epi32(_mm_srli_epi32(sums, 3), _mm_srli_epi32(moreSums, 3));
+// The gray of eight pixels, as 16-bit numbers, from their red and green
+// (byte pairs) and their blue (each followed by a zero byte):
+// (299 r + 587 g + 114 b + 500) / 1000 exactly, in 16-bit steps. Of the sum,
+// 256 (r + 2 g) is a multiple of 8, so an eighth of the sum is
+// 32 (r + 2 g) + (43 r + 75 g + 114 b + 500) / 8, which is below 2^15; and
+// for such x, x / 125 is (x * 33555) >> 22.
+__attribute__((target("ssse3"))) __m128i GrayOfEight(__m128i redGreen, __m128i blue) {
+  const __m128i redPlusTwoGreen =
+      _mm_maddubs_epi16(redGreen, _mm_setr_epi8(1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2));
+  const __m128i rest = _mm_add_epi16(
+      _mm_maddubs_epi16(redGreen, _mm_setr_epi8(43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75)),
+      _mm_maddubs_epi16(blue, _mm_setr_epi8(114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0)));
+  const __m128i eighths =
+      _mm_add_epi16(_mm_slli_epi16(redPlusTwoGreen, 5), _mm_srli_epi16(_mm_add_epi16(rest, _mm_set1_epi16(500)), 3));
   return _mm_srli_epi16(_mm_mulhi_epu16(eighths, _mm_set1_epi16(static_cast<short>(33555))), 6);
 }
 
-// Sixteen pixels a step; answers whether any gray is below white.
+// Sixteen pixels a step, in 48 bytes: pixels 0-7 in the first two vectors,
+// 8-15 in the last two; answers whether any gray is below white.
 __attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_t width, uint8_t* gray) {
+  const __m128i redGreenLow0 = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 15, -1, -1, -1, -1, -1);
+  const __m128i redGreenLow1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 2, 3, 5, 6);
+  const __m128i blueLow0 = _mm_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, 14, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i blueLow1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, -1, 4, -1, 7, -1);
+  const __m128i redGreenHigh1 = _mm_setr_epi8(8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i redGreenHigh2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 1, 2, 4, 5, 7, 8, 10, 11, 13, 14);
+  const __m128i blueHigh1 = _mm_setr_epi8(10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i blueHigh2 = _mm_setr_epi8(-1, -1, -1, -1, 0, -1, 3, -1, 6, -1, 9, -1, 12, -1, 15, -1);
   __m128i whiteOnly = _mm_set1_epi8(-1);
   uint32_t x = 0;
   for (; x + 16 <= width; x += 16) {
     const __m128i a = Load(rgb + 3 * x);
     const __m128i b = Load(rgb + 3 * x + 16);
     const __m128i c = Load(rgb + 3 * x + 32);
-    const __m128i low = Thousandths(LumaSums(a), LumaSums(_mm_alignr_epi8(b, a, 12)));
-    const __m128i high = Thousandths(LumaSums(_mm_alignr_epi8(c, b, 8)), LumaSums(_mm_srli_si128(c, 4)));
+    const __m128i low = GrayOfEight(_mm_or_si128(_mm_shuffle_epi8(a, redGreenLow0), _mm_shuffle_epi8(b, redGreenLow1)),
+                                    _mm_or_si128(_mm_shuffle_epi8(a, blueLow0), _mm_shuffle_epi8(b, blueLow1)));
+    const __m128i high =
+        GrayOfEight(_mm_or_si128(_mm_shuffle_epi8(b, redGreenHigh1), _mm_shuffle_epi8(c, redGreenHigh2)),
+                    _mm_or_si128(_mm_shuffle_epi8(b, blueHigh1), _mm_shuffle_epi8(c, blueHigh2)));
     const __m128i levels = _mm_packus_epi16(low, high);
     whiteOnly = _mm_and_si128(whiteOnly, levels);
     Store(gray + x, levels);
