@@ -86,36 +86,55 @@ bool HasInk(const uint8_t* bytes, size_t count) {
   return !AllWhite(_mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d))) || InkFrom(bytes, i, count);
 }
 
-// The ink bits of 16 gray levels (those at most `limit`), one byte per 8
-// pixels, first pixel in the high bit, in bytes 0 and 8.
-__m128i InkBits(const uint8_t* gray, __m128i limit) {
-  const __m128i level = Load(gray);
-  const __m128i ink = _mm_cmpeq_epi8(_mm_max_epu8(level, limit), limit);
+// The ink bits of 16 pixels whose bytes in `ink` are all ones where there is
+// ink: one byte per 8 pixels, first pixel in the high bit, in bytes 0 and 8.
+__m128i InkBits(__m128i ink) {
   const __m128i bitOfPixel = _mm_setr_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
   return _mm_sad_epu8(_mm_and_si128(ink, bitOfPixel), _mm_setzero_si128());
+}
+
+// The ink bytes of 64 pixels from the ink bits of each 16 of them.
+__m128i InkBytes(__m128i first, __m128i second, __m128i third, __m128i fourth) {
+  // Bytes 0 to 3 the ink of pixels 0-7, 16-23, 32-39, 48-55; bytes 8 to 11 of the pixels 8 later.
+  const __m128i steps = _mm_or_si128(_mm_or_si128(first, _mm_slli_epi64(second, 8)),
+                                     _mm_or_si128(_mm_slli_epi64(third, 16), _mm_slli_epi64(fourth, 24)));
+  return _mm_unpacklo_epi8(steps, _mm_srli_si128(steps, 8));
+}
+
+// Stores 64 pixels' ink bytes as 1-bit row bytes (1 is white) and adds them to `inked`.
+void StoreInk(__m128i ink, uint8_t* bits, __m128i& inked) {
+  inked = _mm_or_si128(inked, ink);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(bits), _mm_xor_si128(ink, _mm_set1_epi8(-1)));
+}
+
+bool AnyInk(__m128i inked) { return _mm_movemask_epi8(_mm_cmpeq_epi8(inked, _mm_setzero_si128())) != 0xFFFF; }
+
+// Ink where a gray level is at most its limit: the dither's thresholds less
+// one, for the 16 pixels of row y that start at a multiple of 8.
+__m128i LevelLimits(uint32_t y) {
+  alignas(16) uint8_t limits[16];
+  for (uint32_t x = 0; x < 16; ++x) limits[x] = static_cast<uint8_t>(Threshold(x, y) - 1);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(limits));
+}
+
+__m128i InkOfLevels(const uint8_t* gray, __m128i limit) {
+  const __m128i level = Load(gray);
+  return InkBits(_mm_cmpeq_epi8(_mm_max_epu8(level, limit), limit));
 }
 
 // Gray levels into 1-bit row bytes, 64 pixels a step (SSE2, which every x64
 // processor has); answers whether the row has ink.
 bool DitherRow(const uint8_t* gray, uint32_t width, uint32_t y, uint8_t* bits) {
-  alignas(16) uint8_t limits[16];
-  for (uint32_t x = 0; x < 16; ++x) limits[x] = static_cast<uint8_t>(Threshold(x, y) - 1);
-  const __m128i limit = _mm_load_si128(reinterpret_cast<const __m128i*>(limits));
+  const __m128i limit = LevelLimits(y);
   __m128i inked = _mm_setzero_si128();
   uint32_t x = 0;
   for (; x + 64 <= width; x += 64) {
-    // Bytes 0 to 3 the ink of pixels 0-7, 16-23, 32-39, 48-55; bytes 8 to 11 of the pixels 8 later.
-    const __m128i steps =
-        _mm_or_si128(_mm_or_si128(InkBits(gray + x, limit), _mm_slli_epi64(InkBits(gray + x + 16, limit), 8)),
-                     _mm_or_si128(_mm_slli_epi64(InkBits(gray + x + 32, limit), 16),
-                                  _mm_slli_epi64(InkBits(gray + x + 48, limit), 24)));
-    const __m128i ink = _mm_unpacklo_epi8(steps, _mm_srli_si128(steps, 8));
-    inked = _mm_or_si128(inked, ink);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(bits + x / 8), _mm_xor_si128(ink, _mm_set1_epi8(-1)));
+    StoreInk(InkBytes(InkOfLevels(gray + x, limit), InkOfLevels(gray + x + 16, limit),
+                      InkOfLevels(gray + x + 32, limit), InkOfLevels(gray + x + 48, limit)),
+             bits + x / 8, inked);
   }
   DitherFrom(gray, x, width, y, bits);
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(inked, _mm_setzero_si128())) != 0xFFFF ||
-         InkFrom(bits, x / 8, (size_t{width} + 7) / 8);
+  return AnyInk(inked) || InkFrom(bits, x / 8, (size_t{width} + 7) / 8);
 }
 
 // SSSE3's byte shuffle moves bytes within a vector, which SSE2 cannot do in
@@ -142,26 +161,25 @@ __attribute__((target("ssse3"))) bool ShuffleExpandRow(const uint8_t* gray, uint
   return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
 }
 
-// The gray of eight pixels, as 16-bit numbers, from their red and green
-// (byte pairs) and their blue (each followed by a zero byte):
-// (299 r + 587 g + 114 b + 500) / 1000 exactly, in 16-bit steps. Of the sum,
-// 256 (r + 2 g) is a multiple of 8, so an eighth of the sum is
-// 32 (r + 2 g) + (43 r + 75 g + 114 b + 500) / 8, which is below 2^15; and
-// for such x, x / 125 is (x * 33555) >> 22.
-__attribute__((target("ssse3"))) __m128i GrayOfEight(__m128i redGreen, __m128i blue) {
+// An eighth of 299 r + 587 g + 114 b + 500 for eight pixels, as 16-bit
+// numbers, from their red and green (byte pairs) and their blue (each
+// followed by a zero byte). Of the sum, 256 (r + 2 g) is a multiple of 8, so
+// its eighth is 32 (r + 2 g) + (43 r + 75 g + 114 b + 500) / 8, below 2^15.
+__attribute__((target("ssse3"))) __m128i EighthsOfEight(__m128i redGreen, __m128i blue) {
   const __m128i redPlusTwoGreen =
       _mm_maddubs_epi16(redGreen, _mm_setr_epi8(1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2));
   const __m128i rest = _mm_add_epi16(
       _mm_maddubs_epi16(redGreen, _mm_setr_epi8(43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75, 43, 75)),
       _mm_maddubs_epi16(blue, _mm_setr_epi8(114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0, 114, 0)));
-  const __m128i eighths =
-      _mm_add_epi16(_mm_slli_epi16(redPlusTwoGreen, 5), _mm_srli_epi16(_mm_add_epi16(rest, _mm_set1_epi16(500)), 3));
-  return _mm_srli_epi16(_mm_mulhi_epu16(eighths, _mm_set1_epi16(static_cast<short>(33555))), 6);
+  return _mm_add_epi16(_mm_slli_epi16(redPlusTwoGreen, 5), _mm_srli_epi16(_mm_add_epi16(rest, _mm_set1_epi16(500)), 3));
 }
 
-// Sixteen pixels a step, in 48 bytes: pixels 0-7 in the first two vectors,
-// 8-15 in the last two; answers whether any gray is below white.
-__attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_t width, uint8_t* gray) {
+// The eighths of sixteen pixels in 48 bytes: pixels 0-7 into `low`, 8-15 into `high`.
+inline __attribute__((always_inline, target("ssse3"))) void EighthsOfSixteen(const uint8_t* rgb, __m128i& low,
+                                                                             __m128i& high) {
+  const __m128i a = Load(rgb);
+  const __m128i b = Load(rgb + 16);
+  const __m128i c = Load(rgb + 32);
   const __m128i redGreenLow0 = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 15, -1, -1, -1, -1, -1);
   const __m128i redGreenLow1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 2, 3, 5, 6);
   const __m128i blueLow0 = _mm_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, 14, -1, -1, -1, -1, -1, -1, -1);
@@ -170,23 +188,58 @@ __attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_
   const __m128i redGreenHigh2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 1, 2, 4, 5, 7, 8, 10, 11, 13, 14);
   const __m128i blueHigh1 = _mm_setr_epi8(10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m128i blueHigh2 = _mm_setr_epi8(-1, -1, -1, -1, 0, -1, 3, -1, 6, -1, 9, -1, 12, -1, 15, -1);
+  low = EighthsOfEight(_mm_or_si128(_mm_shuffle_epi8(a, redGreenLow0), _mm_shuffle_epi8(b, redGreenLow1)),
+                       _mm_or_si128(_mm_shuffle_epi8(a, blueLow0), _mm_shuffle_epi8(b, blueLow1)));
+  high = EighthsOfEight(_mm_or_si128(_mm_shuffle_epi8(b, redGreenHigh1), _mm_shuffle_epi8(c, redGreenHigh2)),
+                        _mm_or_si128(_mm_shuffle_epi8(b, blueHigh1), _mm_shuffle_epi8(c, blueHigh2)));
+}
+
+// The gray of eight pixels from their eighths: for x below 2^15, x / 125 is
+// (x * 33555) >> 22 exactly.
+__m128i GrayOfEighths(__m128i eighths) {
+  return _mm_srli_epi16(_mm_mulhi_epu16(eighths, _mm_set1_epi16(static_cast<short>(33555))), 6);
+}
+
+// Sixteen pixels a step; answers whether any gray is below white.
+__attribute__((target("ssse3"))) bool ShuffleLumaRow(const uint8_t* rgb, uint32_t width, uint8_t* gray) {
   __m128i whiteOnly = _mm_set1_epi8(-1);
   uint32_t x = 0;
   for (; x + 16 <= width; x += 16) {
-    const __m128i a = Load(rgb + 3 * x);
-    const __m128i b = Load(rgb + 3 * x + 16);
-    const __m128i c = Load(rgb + 3 * x + 32);
-    const __m128i low = GrayOfEight(_mm_or_si128(_mm_shuffle_epi8(a, redGreenLow0), _mm_shuffle_epi8(b, redGreenLow1)),
-                                    _mm_or_si128(_mm_shuffle_epi8(a, blueLow0), _mm_shuffle_epi8(b, blueLow1)));
-    const __m128i high =
-        GrayOfEight(_mm_or_si128(_mm_shuffle_epi8(b, redGreenHigh1), _mm_shuffle_epi8(c, redGreenHigh2)),
-                    _mm_or_si128(_mm_shuffle_epi8(b, blueHigh1), _mm_shuffle_epi8(c, blueHigh2)));
-    const __m128i levels = _mm_packus_epi16(low, high);
+    __m128i low, high;
+    EighthsOfSixteen(rgb + 3 * x, low, high);
+    const __m128i levels = _mm_packus_epi16(GrayOfEighths(low), GrayOfEighths(high));
     whiteOnly = _mm_and_si128(whiteOnly, levels);
     Store(gray + x, levels);
   }
   LumaFrom(rgb, x, width, gray);
   return !AllWhite(whiteOnly) || InkFrom(gray, x, width);
+}
+
+// The ink bits of sixteen colour pixels: the gray g = eighths / 125 (rounded
+// down) is below the threshold t exactly when the eighths are below 125 t.
+__attribute__((target("ssse3"))) __m128i InkOfColours(const uint8_t* rgb, __m128i eighthLimits) {
+  __m128i low, high;
+  EighthsOfSixteen(rgb, low, high);
+  return InkBits(_mm_packs_epi16(_mm_cmpgt_epi16(eighthLimits, low), _mm_cmpgt_epi16(eighthLimits, high)));
+}
+
+// Colour pixels into 1-bit row bytes, 64 a step, without their gray levels
+// in between; answers how many pixels it made, and whether they have ink.
+__attribute__((target("ssse3"))) uint32_t ShuffleDitherColours(const uint8_t* rgb, uint32_t width, uint32_t y,
+                                                               uint8_t* bits, bool& ink) {
+  alignas(16) int16_t limits[8];
+  for (uint32_t x = 0; x < 8; ++x) limits[x] = static_cast<int16_t>(125 * Threshold(x, y));
+  const __m128i limit = _mm_load_si128(reinterpret_cast<const __m128i*>(limits));
+  __m128i inked = _mm_setzero_si128();
+  uint32_t x = 0;
+  for (; x + 64 <= width; x += 64) {
+    const uint8_t* pixels = rgb + size_t{3} * x;
+    StoreInk(InkBytes(InkOfColours(pixels, limit), InkOfColours(pixels + 48, limit), InkOfColours(pixels + 96, limit),
+                      InkOfColours(pixels + 144, limit)),
+             bits + x / 8, inked);
+  }
+  ink = AnyInk(inked);
+  return x;
 }
 
 // The plug-in's own exchange of the first and third byte.
@@ -212,14 +265,16 @@ bool CopyRow(const uint8_t* gray, uint32_t width, uint8_t* out) {
   return HasInk(gray, width);
 }
 
-// The gray of a colour row is made and dithered a piece at a time, so it
-// needs no row of its own; pieces start at multiples of 8 pixels, where the
+// Colour pixels dithered without a gray row of their own: 64 a step where
+// the processor can shuffle bytes, and the rest a piece at a time through a
+// piece of gray. Steps and pieces start at multiples of 8 pixels, where the
 // dither's columns start again.
 bool DitherRgbRow(const uint8_t* rgb, uint32_t width, uint32_t y, uint8_t* bits) {
   constexpr uint32_t kPiece = 512;
-  uint8_t gray[kPiece];
   bool ink = false;
-  for (uint32_t first = 0; first < width; first += kPiece) {
+  uint32_t first = CanShuffle() ? ShuffleDitherColours(rgb, width, y, bits, ink) : 0;
+  uint8_t gray[kPiece];
+  for (; first < width; first += kPiece) {
     const uint32_t count = std::min(kPiece, width - first);
     LumaRow(rgb + size_t{3} * first, count, gray);
     ink = DitherRow(gray, count, y, bits + first / 8) || ink;
