@@ -122,9 +122,8 @@ void RunColorPage(benchmark::State& state, bool tryJpeg) {
   pdev.tryJpeg = tryJpeg ? 1 : 0;
   HostBands bands(PhotoPage());
   for (auto _ : state) {
-    state.SetIterationTime(bands.TimePage([&session](HostBands::Band& band, PBYTE bits) {
-      session.Band(2, band.header, bits, band.params);
-    }));
+    state.SetIterationTime(bands.TimePage(
+        [&session](HostBands::Band& band, PBYTE bits) { session.Band(2, band.header, bits, band.params); }));
   }
   if (tryJpeg && pdev.tryJpeg == 0) state.SkipWithError("a JPEG attempt failed; the bands went raw");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PhotoPage().bits.size()));
@@ -146,9 +145,9 @@ void BM_LibjpegEncode(benchmark::State& state) {
   for (auto _ : state) {
     state.SetIterationTime(bands.TimePage([&](HostBands::Band& band, PBYTE bits) {
       unsigned long size = capacity;
-      failed = failed || tjCompress2(encoder, bits, kPageWidth, static_cast<int>(PhotoPage().stride),
-                                     band.header.biHeight, TJPF_BGR, &jpeg, &size, TJSAMP_420, 83,
-                                     TJFLAG_NOREALLOC) != 0;
+      failed =
+          failed || tjCompress2(encoder, bits, kPageWidth, static_cast<int>(PhotoPage().stride), band.header.biHeight,
+                                TJPF_BGR, &jpeg, &size, TJSAMP_420, 83, TJFLAG_NOREALLOC) != 0;
       bytesOut += size;
     }));
   }
