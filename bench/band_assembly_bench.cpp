@@ -55,10 +55,21 @@ void RunPage(benchmark::State& state, ColorMode mode, LineFormat format, unsigne
 void BM_BandAssemblyColor(benchmark::State& state) { RunPage(state, ColorMode::kColor, LineFormat::kRgb24, 3); }
 void BM_BandAssemblyGray(benchmark::State& state) { RunPage(state, ColorMode::kGray, LineFormat::kGray8, 1); }
 void BM_BandAssemblyMono(benchmark::State& state) { RunPage(state, ColorMode::kMono, LineFormat::kGray8, 1); }
+// Colour lines on gray and bi-level sheets: a raster client's colour page printed without colour.
+void BM_BandAssemblyGrayOfColor(benchmark::State& state) { RunPage(state, ColorMode::kGray, LineFormat::kRgb24, 3); }
+void BM_BandAssemblyMonoOfColor(benchmark::State& state) { RunPage(state, ColorMode::kMono, LineFormat::kRgb24, 3); }
 
 BENCHMARK(BM_BandAssemblyColor)->Name("BM_BandAssembly/color_photo")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BandAssemblyGray)->Name("BM_BandAssembly/gray_photo")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BandAssemblyMono)->Name("BM_BandAssembly/mono_photo")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BandAssemblyGrayOfColor)
+    ->Name("BM_BandAssembly/gray_of_color_photo")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_BandAssemblyMonoOfColor)
+    ->Name("BM_BandAssembly/mono_of_color_photo")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

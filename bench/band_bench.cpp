@@ -6,6 +6,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -60,30 +61,51 @@ const Page& PhotoPage() {
   return page;
 }
 
-// The page's bands of up to 128 rows, as ImageProcessing gets them.
-struct PageBand {
-  BITMAPINFOHEADER header{};
-  PBYTE bits;
-  IPPARAMS params{};
-};
-
-std::vector<PageBand> BandsOf(const Page& page) {
-  std::vector<PageBand> bands;
-  for (LONG top = 0; top < kPageHeight; top += kBandRows) {
-    PageBand band{};
-    band.header.biSize = sizeof(BITMAPINFOHEADER);
-    band.header.biWidth = kPageWidth;
-    band.header.biHeight = std::min(kBandRows, kPageHeight - top);
-    band.header.biPlanes = 1;
-    band.header.biBitCount = 24;
-    band.header.biSizeImage = static_cast<DWORD>(page.stride * band.header.biHeight);
-    band.bits = const_cast<PBYTE>(page.bits.data() + page.stride * top);
-    band.params.dwSize = sizeof(IPPARAMS);
-    band.params.ptOffset = {0, top};
-    bands.push_back(band);
+// The page's bands of up to 128 rows as the host hands them to
+// ImageProcessing: the host renders each band into its one band buffer and
+// passes it on at once, so a band arrives in the processor's cache. Each
+// band is copied from the page into that buffer before it is handed over;
+// only the time of what follows counts.
+class HostBands {
+ public:
+  explicit HostBands(const Page& page) : page_(page), buffer_(page.stride * kBandRows) {
+    for (LONG top = 0; top < kPageHeight; top += kBandRows) {
+      Band band{};
+      band.header.biSize = sizeof(BITMAPINFOHEADER);
+      band.header.biWidth = kPageWidth;
+      band.header.biHeight = std::min(kBandRows, kPageHeight - top);
+      band.header.biPlanes = 1;
+      band.header.biBitCount = 24;
+      band.header.biSizeImage = static_cast<DWORD>(page.stride * band.header.biHeight);
+      band.params.dwSize = sizeof(IPPARAMS);
+      band.params.ptOffset = {0, top};
+      bands_.push_back(band);
+    }
   }
-  return bands;
-}
+
+  struct Band {
+    BITMAPINFOHEADER header{};
+    IPPARAMS params{};
+  };
+
+  // Seconds `handle` takes over every band of the page, each just rendered.
+  template <typename Handle>
+  double TimePage(Handle&& handle) {
+    std::chrono::steady_clock::duration spent{};
+    for (Band& band : bands_) {
+      std::memcpy(buffer_.data(), page_.bits.data() + page_.stride * band.params.ptOffset.y, band.header.biSizeImage);
+      const auto start = std::chrono::steady_clock::now();
+      handle(band, buffer_.data());
+      spent += std::chrono::steady_clock::now() - start;
+    }
+    return std::chrono::duration<double>(spent).count();
+  }
+
+ private:
+  const Page& page_;
+  std::vector<uint8_t> buffer_;
+  std::vector<Band> bands_;
+};
 
 // Sends every band of the page through callback 2 per iteration, with JPEG
 // allowed or not, into a sink that only counts bytes.
@@ -98,9 +120,10 @@ void RunColorPage(benchmark::State& state, bool tryJpeg) {
   session.helper().SetSink(&counter);
   auto& pdev = *static_cast<kav::RenderPdev*>(session.devobj().pdevOEM);
   pdev.tryJpeg = tryJpeg ? 1 : 0;
-  std::vector<PageBand> bands = BandsOf(PhotoPage());
+  HostBands bands(PhotoPage());
   for (auto _ : state) {
-    for (PageBand& band : bands) session.Band(2, band.header, band.bits, band.params);
+    state.SetIterationTime(bands.TimePage(
+        [&session](HostBands::Band& band, PBYTE bits) { session.Band(2, band.header, bits, band.params); }));
   }
   if (tryJpeg && pdev.tryJpeg == 0) state.SkipWithError("a JPEG attempt failed; the bands went raw");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PhotoPage().bits.size()));
@@ -113,47 +136,48 @@ void BM_ColorBand(benchmark::State& state) { RunColorPage(state, false); }
 
 // The same bands encoded by libjpeg-turbo alone into one reused buffer.
 void BM_LibjpegEncode(benchmark::State& state) {
-  const Page& page = PhotoPage();
-  const std::vector<PageBand> bands = BandsOf(page);
+  HostBands bands(PhotoPage());
   tjhandle encoder = tjInitCompress();
   unsigned long capacity = tjBufSize(kPageWidth, kBandRows, TJSAMP_420);
   unsigned char* jpeg = tjAlloc(static_cast<int>(capacity));
   uint64_t bytesOut = 0;
+  bool failed = false;
   for (auto _ : state) {
-    for (const PageBand& band : bands) {
+    state.SetIterationTime(bands.TimePage([&](HostBands::Band& band, PBYTE bits) {
       unsigned long size = capacity;
-      if (tjCompress2(encoder, band.bits, kPageWidth, static_cast<int>(page.stride), band.header.biHeight, TJPF_BGR,
-                      &jpeg, &size, TJSAMP_420, 83, TJFLAG_NOREALLOC) != 0) {
-        state.SkipWithError(tjGetErrorStr2(encoder));
-        break;
-      }
+      failed =
+          failed || tjCompress2(encoder, bits, kPageWidth, static_cast<int>(PhotoPage().stride), band.header.biHeight,
+                                TJPF_BGR, &jpeg, &size, TJSAMP_420, 83, TJFLAG_NOREALLOC) != 0;
       bytesOut += size;
-    }
+    }));
   }
+  if (failed) state.SkipWithError(tjGetErrorStr2(encoder));
   tjFree(jpeg);
   tjDestroy(encoder);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.bits.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PhotoPage().bits.size()));
   state.counters["out_bytes_per_page"] = static_cast<double>(bytesOut) / static_cast<double>(state.iterations());
 }
 
 // Each row's pixels copied once into a row buffer: the least a raw record costs.
 void BM_Memcpy(benchmark::State& state) {
-  const Page& page = PhotoPage();
+  HostBands bands(PhotoPage());
   std::vector<uint8_t> row(3 * static_cast<size_t>(kPageWidth));
   for (auto _ : state) {
-    for (LONG y = 0; y < kPageHeight; ++y) {
-      std::memcpy(row.data(), page.bits.data() + page.stride * y, row.size());
-      benchmark::DoNotOptimize(row.data());
-      benchmark::ClobberMemory();
-    }
+    state.SetIterationTime(bands.TimePage([&row](HostBands::Band& band, PBYTE bits) {
+      for (LONG y = 0; y < band.header.biHeight; ++y) {
+        std::memcpy(row.data(), bits + PhotoPage().stride * y, row.size());
+        benchmark::DoNotOptimize(row.data());
+        benchmark::ClobberMemory();
+      }
+    }));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.bits.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PhotoPage().bits.size()));
 }
 
-BENCHMARK(BM_JpegBand)->Name("BM_JpegBand/photo")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LibjpegEncode)->Name("BM_LibjpegEncode/photo")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ColorBand)->Name("BM_ColorBand/photo")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/photo")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JpegBand)->Name("BM_JpegBand/photo")->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_LibjpegEncode)->Name("BM_LibjpegEncode/photo")->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_ColorBand)->Name("BM_ColorBand/photo")->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/photo")->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "host/band_builder.h"
-#include "host/page_source.h"
 #include "host/printer_description.h"
 
 namespace kav::app {
@@ -35,28 +34,20 @@ class BandAssembler {
                 uint32_t lineWidth, uint32_t bandHeight);
 
   // Takes line y of the sheet (lines come top to bottom; a line never given
-  // stays paper white); passes on every band finished before it.
+  // stays paper white, a line given after its band was passed on is
+  // dropped); passes on every band finished before it. Each line goes
+  // straight into its band row in the band's format.
   bool AddLine(uint32_t y, const uint8_t* line, const BandSink& sink);
   // Passes on the rest of the page, blank rows included.
   bool Finish(const BandSink& sink);
 
  private:
-  // The rows of the band being gathered, in red-green-blue, as a page source.
-  class BandRows final : public host::PageSource {
-   public:
-    BandRows(uint32_t width, uint32_t height, uint32_t bandHeight);
-    void Row(uint32_t y, uint8_t* rgb) const override;
-    uint8_t* Writable(uint32_t y);
-    void Restart(uint32_t top);
-
-   private:
-    std::vector<uint8_t> rows_;
-    uint32_t top_ = 0;
-  };
-
   uint32_t RowsAt(uint32_t top) const;
+  uint8_t* RowBits(uint32_t row);
+  void StartNextBand();
+  void WhiteRowsUpTo(uint32_t end);
   bool EmitBand(const BandSink& sink);
-  void ConvertLine(const uint8_t* line, uint8_t* rgb) const;
+  const uint8_t* SurfacePixels(const uint8_t* line);
 
   host::PageLayout layout_;
   host::ColorMode mode_;
@@ -64,8 +55,16 @@ class BandAssembler {
   LineFormat format_;
   uint32_t lineWidth_;
   uint32_t bandHeight_;
-  BandRows rows_;
+  uint32_t stride_;
   uint32_t bandTop_ = 0;
+  // The band's rows [0, rowsWritten_) hold a line or white; inkedRows_ says
+  // which of them have ink.
+  uint32_t rowsWritten_ = 0;
+  std::vector<uint8_t> inkedRows_;
+  // The surface's part of a line when the band rows cannot be made from the
+  // line itself: gray levels of black samples or of bits, or a line too
+  // short for the surface, filled with white.
+  std::vector<uint8_t> surfaceLine_;
   host::HostBand band_;
 };
 

@@ -13,4 +13,8 @@ void ExchangeFirstAndThirdBytes(const BYTE* source, BYTE* row, DWORD width);
 // The same for every row of a band, in place; a second call undoes the first.
 void ExchangeFirstAndThirdBytesInBand(PBYTE bits, DWORD width, DWORD rows, DWORD stride);
 
+// Whether the processor has SSSE3's byte shuffle, which every x64 processor
+// since about 2011 has and the earliest lack.
+bool ProcessorCanShuffle();
+
 }  // namespace kav

@@ -14,6 +14,8 @@ packages=(
   # dependencies, lintian, systemd-analyze, and ip for the network namespace
   # of the device-list test.
   dpkg-dev lintian systemd iproute2
+  # A real text document for the print server's benchmark.
+  groff-base man-db
 )
 
 missing=()

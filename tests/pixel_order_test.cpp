@@ -1,5 +1,5 @@
 // The exchange of each pixel's first and third byte, linked in directly: into
-// a separate row and in place, for every width around the five-pixel steps
+// a separate row and in place, for every width around the twenty-pixel steps
 // of the shuffle, and never touching a byte past the row.
 #include "render/pixel_order.h"
 
@@ -25,7 +25,7 @@ std::vector<BYTE> Exchanged(const std::vector<BYTE>& pixels, DWORD width) {
 
 TEST(PixelOrderTest, EveryPixelOfEveryWidthIsExchangedIntoARowAndInPlace) {
   constexpr BYTE kGuard = 0xA5;
-  for (DWORD width = 1; width <= 40; ++width) {
+  for (DWORD width = 1; width <= 100; ++width) {
     SCOPED_TRACE(width);
     const std::vector<BYTE> source = Numbered(3 * width);
     const std::vector<BYTE> want = Exchanged(source, width);
