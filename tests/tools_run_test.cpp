@@ -147,10 +147,10 @@ double Psnr(const Image& picture, const Image& page) {
 class ToolRunTest : public test::StandinTest {
  protected:
   // A small page keeps the runs fast: 40 x 30 mm at 300 dpi is 472 x 354
-  // pixels, with a printable area of 372 x 254.
+  // pixels, with a printable area of 372 x 254, by the trial description.
   std::vector<std::string> Print(const std::string& picture, const std::string& job, const std::string& mode) {
-    std::vector<std::string> args = {"print",   picture, "-o",    job,   "--mode",        mode,
-                                     "--paper", "40x30", "--dpi", "300", "--band-height", "32"};
+    std::vector<std::string> args = {"print", picture,   "-o",    job,     "--gpd", "trial.gpd",     "--mode",
+                                     mode,    "--paper", "40x30", "--dpi", "300",   "--band-height", "32"};
     if (picture.empty()) args.erase(args.begin() + 1);
     return args;
   }
@@ -272,8 +272,8 @@ TEST_F(ToolRunTest, APageIsFramedByTheDescriptionsCommands) {
   EXPECT_EQ(page.height, 354u);
 
   // A sheet with a command of its own, and landscape turning the page.
-  ASSERT_EQ(Host({"print", "-o", "fixed.job", "--mode", "mono", "--paper", "114x162", "--dpi", "100", "--orientation",
-                  "landscape"})
+  ASSERT_EQ(Host({"print", "-o", "fixed.job", "--gpd", "trial.gpd", "--mode", "mono", "--paper", "114x162", "--dpi",
+                  "100", "--orientation", "landscape"})
                 .code,
             0);
   bytes = ReadBytes("fixed.job");
@@ -496,11 +496,13 @@ TEST_F(ToolRunTest, EchoedInputStaysOnOneLineAndIsCut) {
 }
 
 TEST_F(ToolRunTest, BandsLargerThanTheHostsHeaderCanTakeAreRefusedBeforePrinting) {
-  // 27262 colour pixels by 38884 rows is 3.2 GB: past both the header's
+  // 27262 colour pixels by 38885 rows is 3.2 GB: past both the header's
   // 32-bit size and the band limit.
-  ExpectOneLineFailure(
-      Host({"print", "-o", "huge.job", "--mode", "color", "--dpi", "2400", "--paper", "A3", "--band-height", "65535"}),
-      1, "kavhost: bands of 27262 x 38884 pixels take 3180244592 bytes, more than the 1024 MiB a band may have");
+  ExpectOneLineFailure(Host({"print", "-o", "huge.job", "--gpd", "trial.gpd", "--mode", "color", "--dpi", "2400",
+                             "--paper", "A3", "--band-height", "65535"}),
+                       1,
+                       "kavhost: bands of 27262 x 38885 pixels take 3180326380 bytes, more than the 1024 MiB a band "
+                       "may have");
   EXPECT_FALSE(Exists("huge.job"));
 }
 
