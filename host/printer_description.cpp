@@ -206,7 +206,7 @@ class DescriptionReader {
         if (const Status taken = Take(file_, statement, gpd::QuotedBytes(statement.value), text); !taken) {
           return taken;
         }
-        if (keyword == "ResourceDLL") hasResourceDll_ = true;
+        d_.names_[keyword] = std::move(text);
       } else if (keyword == "MasterUnits") {
         std::pair<int64_t, int64_t> units;
         if (const Status taken = Take(file_, statement, gpd::Pair(statement.value), units); !taken) return taken;
@@ -537,7 +537,9 @@ class DescriptionReader {
   std::optional<Status> NameAttribute(const Statement& attribute, std::string& name, std::optional<uint32_t>& nameId) {
     if (attribute.keyword == "Name") return Take(file_, attribute, gpd::QuotedBytes(attribute.value), name);
     if (attribute.keyword != "rcNameID") return std::nullopt;
-    if (!hasResourceDll_) return At(file_, attribute, "a string id needs the *ResourceDLL that holds it");
+    if (d_.Name("ResourceDLL").empty()) {
+      return At(file_, attribute, "a string id needs the *ResourceDLL that holds it");
+    }
     int64_t id = 0;
     if (const Status taken = Take(file_, attribute, gpd::Integer(attribute.value), id); !taken) return taken;
     if (id < 0 || id > 0xFFFF) return At(file_, attribute, "a string id is 0 to 65535");
@@ -697,7 +699,6 @@ class DescriptionReader {
 
   const File& file_;
   PrinterDescription& d_;
-  bool hasResourceDll_ = false;
   std::vector<std::string> generalNames_;
   std::map<uint32_t, std::vector<Variable>> paramsOfCallback_;
   std::map<std::pair<Section, uint32_t>, std::string> places_;
@@ -746,6 +747,11 @@ Result<PrinterDescription> PrinterDescription::FromText(std::string_view text, c
   PrinterDescription description;
   if (const Status read = DescriptionReader(*file, description).Read(); !read) return read.failure();
   return description;
+}
+
+std::string PrinterDescription::Name(const std::string& keyword) const {
+  const auto found = names_.find(keyword);
+  return found != names_.end() ? found->second : std::string();
 }
 
 std::vector<uint32_t> PrinterDescription::NameIds() const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -152,6 +153,8 @@ class PrinterDescription {
 
   uint32_t masterUnits() const { return masterUnits_; }
   const std::vector<Feature>& features() const { return features_; }
+  // The commands of no option: CmdStartJob to CmdEndJob.
+  const std::vector<DescribedCommand>& generalCommands() const { return generalCommands_; }
   const std::vector<ColorModeOption>& colorModes() const { return colorModes_; }
   const std::vector<ResolutionOption>& resolutions() const { return resolutions_; }
   uint32_t defaultDpi() const { return defaultDpi_; }
@@ -159,6 +162,9 @@ class PrinterDescription {
   const std::optional<CustomSize>& customSize() const { return customSize_; }
   // What the default option of every feature selects.
   const DeviceSettings& defaults() const { return defaults_; }
+  // The text of a string attribute of the file (GPDFileName, ModelName,
+  // ResourceDLL, ...); empty when absent.
+  std::string Name(const std::string& keyword) const;
   // Every *rcNameID of the description: the strings its resource DLL must hold.
   std::vector<uint32_t> NameIds() const;
 
@@ -197,6 +203,7 @@ class PrinterDescription {
   Result<std::string> ResolutionKeyword(uint32_t dpi) const;
 
   uint32_t masterUnits_ = 0;
+  std::map<std::string, std::string> names_;  // the file's string attributes
   std::vector<Feature> features_;
   std::vector<DescribedCommand> generalCommands_;
   std::vector<ColorModeOption> colorModes_;
