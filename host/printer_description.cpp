@@ -74,6 +74,11 @@ bool Contains(const List& list, std::string_view name) {
          std::end(list);
 }
 
+bool HasOption(const Feature& feature, std::string_view keyword) {
+  return std::any_of(feature.options.begin(), feature.options.end(),
+                     [&](const Option& option) { return option.keyword == keyword; });
+}
+
 // Micrometres as tenths of a millimetre, and as master units (truncated, as
 // a sheet's size is counted in whole units).
 int TenthsOfMicrons(int64_t microns) { return static_cast<int>((microns + 50) / 100); }
@@ -282,6 +287,9 @@ class DescriptionReader {
                                      [&](const Option& option) { return option.keyword == feature.defaultOption; });
     if (chosen == feature.options.end()) {
       return At(file_, statement, "the default option " + feature.defaultOption + " is none of its options");
+    }
+    if (feature.keyword == "Rotation" && !(HasOption(feature, "TRUE") && HasOption(feature, "FALSE"))) {
+      return At(file_, statement, "the plug-in reads Rotation as TRUE or FALSE: it needs both options");
     }
     if (kind == FeatureKind::kResolution) {
       for (const ResolutionOption& resolution : d_.resolutions_) {

@@ -253,6 +253,9 @@ TEST(PrinterDescriptionTest, WhatTheHostDoesNotReadIsRefusedWithItsPlace) {
       {Changed("%d{(PhysPaperWidth - 400)}", "(PhysPaperWidth - 400)"), "*CustPrintableSizeX: expected %d{expression}"},
       {Changed("*MinSize: PAIR(1200, 1200)", "*MinSize: PAIR(24, 1200)"),
        "*Option: the custom sizes lie from *MinSize"},
+      {std::string(kSmallDescription) +
+           "*Feature: Rotation\n{\n*FeatureType: DOC_PROPERTY\n*DefaultOption: ON\n*Option: ON\n{\n}\n}\n",
+       "*Feature: the plug-in reads Rotation as TRUE or FALSE"},
       {Changed("*DefaultOption: A4", "*DefaultOption: CUSTOMSIZE"),
        "small.gpd: the default paper size is a sheet, which the custom size is not"},
       {Changed("*Feature: Orientation\n{", "*Feature: Orientation\n{\n{"), "a block that follows no statement"},
