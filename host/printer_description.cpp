@@ -986,8 +986,6 @@ ModeFormat FormatOf(ColorMode mode) {
 
 std::optional<Paper> NamedPaper(std::string_view name) { return ActivePrinterDescription().NamedPaper(name); }
 
-std::string NamedPaperList() { return ActivePrinterDescription().NamedPaperList(); }
-
 Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape) {
   return ActivePrinterDescription().Layout(paper, dpi, landscape);
 }

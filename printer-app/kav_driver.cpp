@@ -191,7 +191,8 @@ std::optional<host::DeviceSettings> SettingsOf(const cups_page_header2_t& header
             std::to_string(header.HWResolution[1]) + " dpi) are not supported.";
     return {};
   }
-  // The resolutions the device mode may carry, as for `kavhost print --dpi`.
+  // A resolution the device mode can carry and the sheet is counted at (the
+  // job's walk refuses one the description does not offer).
   if (dpi < host::kMinDpi || dpi > host::kMaxDpi) {
     error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside " + std::to_string(host::kMinDpi) +
             " to " + std::to_string(host::kMaxDpi) + " dpi.";

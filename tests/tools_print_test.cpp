@@ -377,12 +377,13 @@ TEST(PrintOptionsTest, BadOptionsAreNamed) {
   EXPECT_EQ(OptionsError({}), "print needs -o JOB");
   // A value no option of the description stands for is refused with the
   // options it has.
-  const host::PrinterDescription& packaged = host::ActivePrinterDescription();
+  const auto packaged = host::PrinterDescription::Read(host::ProgramDescription());
+  ASSERT_TRUE(packaged.ok()) << packaged.error();
   EXPECT_EQ(OptionsError({"-o", "j", "--mode", "sepia"}),
-            "--mode must be a colour mode of the printer description: " + packaged.ColorModeList());
+            "--mode must be a colour mode of the printer description: " + packaged->ColorModeList());
   for (const char* dpi : {"600x", "150", "0600"}) {
     EXPECT_EQ(OptionsError({"-o", "j", "--dpi", dpi}),
-              "--dpi must be a resolution of the printer description: " + packaged.ResolutionList());
+              "--dpi must be a resolution of the printer description: " + packaged->ResolutionList());
   }
   EXPECT_EQ(OptionsError({"-o", "j", "--band-height", "0"}),
             "--band-height must be a whole number of rows from 1 to 65535");

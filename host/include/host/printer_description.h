@@ -224,7 +224,6 @@ const PrinterDescription& ActivePrinterDescription();
 // it has no such mode).
 ModeFormat FormatOf(ColorMode mode);
 std::optional<Paper> NamedPaper(std::string_view name);
-std::string NamedPaperList();
 Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape);
 
 }  // namespace kav::host
