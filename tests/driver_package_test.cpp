@@ -18,6 +18,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+// setupapi.h takes its types from windows.h.
 #include <setupapi.h>
 #endif
 
