@@ -22,14 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Check(!read->sheets().empty() && read->masterUnits() > 0);
+  Check(read->Settings(read->defaults()).ok());
   for (const kav::host::Sheet& sheet : read->sheets()) {
     const kav::host::Paper paper{sheet.keyword, sheet.widthTenths, sheet.lengthTenths};
-    for (uint32_t dpi : {kav::host::kMinDpi, 600u, kav::host::kMaxDpi}) {
-      if (const auto layout = read->Layout(paper, dpi, false)) {
+    for (const kav::host::ResolutionOption& resolution : read->resolutions()) {
+      if (const auto layout = read->Layout(paper, resolution.dpi, false)) {
         Check(layout->surfaceWidth > 0 && layout->surfaceWidth <= 65504 && layout->surfaceHeight > 0);
       }
     }
-    const kav::host::DeviceSettings settings{kav::host::ColorMode::kColor, paper, 600, false, false};
+    kav::host::DeviceSettings settings = read->defaults();
+    settings.paper = paper;
     for (kav::host::Section section : kav::host::kSections) {
       if (const auto commands = read->Commands(section, settings)) {
         for (const kav::host::DescribedCommand& command : *commands)

@@ -46,6 +46,7 @@ const char* const kSectionNames[] = {"JOB_SETUP", "DOC_SETUP", "PAGE_SETUP", "PA
 const char* const kGeneralCommands[] = {"CmdStartJob", "CmdStartDoc", "CmdStartPage",
                                         "CmdEndPage",  "CmdEndDoc",   "CmdEndJob"};
 const char* const kOrientations[] = {"PORTRAIT", "LANDSCAPE_CC270", "LANDSCAPE_CC90"};
+constexpr ColorMode kColorModes[] = {ColorMode::kMono, ColorMode::kGray, ColorMode::kColor};
 // The one pattern the host dithers bi-level bands with.
 constexpr char kHalftonePattern[] = "HT_PATSIZE_8x8";
 
@@ -73,6 +74,11 @@ bool Contains(const List& list, std::string_view name) {
          std::end(list);
 }
 
+bool HasOption(const Feature& feature, std::string_view keyword) {
+  return std::any_of(feature.options.begin(), feature.options.end(),
+                     [&](const Option& option) { return option.keyword == keyword; });
+}
+
 // Micrometres as tenths of a millimetre, and as master units (truncated, as
 // a sheet's size is counted in whole units).
 int TenthsOfMicrons(int64_t microns) { return static_cast<int>((microns + 50) / 100); }
@@ -81,6 +87,18 @@ int TenthsOfUnits(int64_t length, int64_t units) {
   return static_cast<int>((length * 2540 + units * 5) / (units * 10));
 }
 int64_t UnitsOfTenths(int64_t tenths, int64_t units) { return tenths * units / 254; }
+// The tenths of a millimetre nearest `length` whose master units lie from
+// `least` to `most` (a custom size's range, counted in whole units).
+int TenthsInside(int64_t length, int64_t least, int64_t most, int64_t units) {
+  int tenths = TenthsOfUnits(length, units);
+  while (UnitsOfTenths(tenths, units) < least) ++tenths;
+  while (UnitsOfTenths(tenths, units) > most) --tenths;
+  return tenths;
+}
+// "330.2" for 3302 tenths of a millimetre.
+std::string Millimetres(int tenths) {
+  return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
+}
 // Master units at `dpi` dots per inch, truncated, as device pixels.
 uint32_t Pixels(int64_t length, uint32_t dpi, uint32_t units) { return static_cast<uint32_t>(length * dpi / units); }
 
@@ -193,7 +211,7 @@ class DescriptionReader {
         if (const Status taken = Take(file_, statement, gpd::QuotedBytes(statement.value), text); !taken) {
           return taken;
         }
-        if (keyword == "ResourceDLL") hasResourceDll_ = true;
+        d_.names_[keyword] = std::move(text);
       } else if (keyword == "MasterUnits") {
         std::pair<int64_t, int64_t> units;
         if (const Status taken = Take(file_, statement, gpd::Pair(statement.value), units); !taken) return taken;
@@ -269,6 +287,9 @@ class DescriptionReader {
                                      [&](const Option& option) { return option.keyword == feature.defaultOption; });
     if (chosen == feature.options.end()) {
       return At(file_, statement, "the default option " + feature.defaultOption + " is none of its options");
+    }
+    if (feature.keyword == "Rotation" && !(HasOption(feature, "TRUE") && HasOption(feature, "FALSE"))) {
+      return At(file_, statement, "the plug-in reads Rotation as TRUE or FALSE: it needs both options");
     }
     if (kind == FeatureKind::kResolution) {
       for (const ResolutionOption& resolution : d_.resolutions_) {
@@ -423,21 +444,17 @@ class DescriptionReader {
     if (values.devPlanes != 0 || values.devBpp != 0) {
       return At(file_, statement, "the host hands every band to the plug-in to spool (*DevBPP 0, *DevNumOfPlanes 0)");
     }
-    ColorMode mode;
-    if (values.drvBpp == 1 && !values.color) {
-      mode = ColorMode::kMono;
-    } else if (values.drvBpp == 8 && !values.color) {
-      mode = ColorMode::kGray;
-    } else if (values.drvBpp == 24 && values.color) {
-      mode = ColorMode::kColor;
-    } else {
+    // The kind of band whose bits the option asks for, and which alone is in colour.
+    const auto kind = std::find_if(std::begin(kColorModes), std::end(kColorModes),
+                                   [&](ColorMode mode) { return BandBits(mode) == values.drvBpp; });
+    if (kind == std::end(kColorModes) || values.color != (*kind == ColorMode::kColor)) {
       return At(file_, statement, "the host renders 1-bit and 8-bit bands without colour and 24-bit bands in colour");
     }
     if (values.callbackId < 0) return At(file_, statement, "*IPCallbackID is a callback id, 0 or more");
-    if (d_.ColorModeOf(mode) != nullptr) {
-      return At(file_, statement, std::string("a second ") + ModeName(mode) + " colour mode");
+    if (d_.ColorModeOf(*kind) != nullptr) {
+      return At(file_, statement, std::string("a second ") + ModeName(*kind) + " colour mode");
     }
-    d_.colorModes_.push_back({keyword, mode, static_cast<uint32_t>(values.callbackId), values.color});
+    d_.colorModes_.push_back({keyword, *kind, static_cast<uint32_t>(values.callbackId), BandBits(*kind), values.color});
     return {};
   }
 
@@ -511,8 +528,10 @@ class DescriptionReader {
     d_.customSize_ = CustomSize{low,
                                 high,
                                 values.printable,
-                                {"custom", TenthsOfUnits(low.first, units), TenthsOfUnits(low.second, units)},
-                                {"custom", TenthsOfUnits(high.first, units), TenthsOfUnits(high.second, units)}};
+                                {"custom", TenthsInside(low.first, low.first, high.first, units),
+                                 TenthsInside(low.second, low.second, high.second, units)},
+                                {"custom", TenthsInside(high.first, low.first, high.first, units),
+                                 TenthsInside(high.second, low.second, high.second, units)}};
     // The printable area must lie on the smallest and on the largest sheet.
     for (const Paper& end : {d_.customSize_->smallest, d_.customSize_->largest}) {
       const Result<Sheet> sheet = d_.SheetOf(end);
@@ -526,7 +545,9 @@ class DescriptionReader {
   std::optional<Status> NameAttribute(const Statement& attribute, std::string& name, std::optional<uint32_t>& nameId) {
     if (attribute.keyword == "Name") return Take(file_, attribute, gpd::QuotedBytes(attribute.value), name);
     if (attribute.keyword != "rcNameID") return std::nullopt;
-    if (!hasResourceDll_) return At(file_, attribute, "a string id needs the *ResourceDLL that holds it");
+    if (d_.Name("ResourceDLL").empty()) {
+      return At(file_, attribute, "a string id needs the *ResourceDLL that holds it");
+    }
     int64_t id = 0;
     if (const Status taken = Take(file_, attribute, gpd::Integer(attribute.value), id); !taken) return taken;
     if (id < 0 || id > 0xFFFF) return At(file_, attribute, "a string id is 0 to 65535");
@@ -658,16 +679,55 @@ class DescriptionReader {
       if (!present) return Error{file_.name + ": no *Feature: " + required};
     }
     if (d_.sheets_.empty()) return Error{file_.name + ": no sheet but the custom size"};
+    return SetDefaults();
+  }
+
+  // The settings the features' default options select.
+  Status SetDefaults() {
+    DeviceSettings& defaults = d_.defaults_;
+    defaults.dpi = d_.defaultDpi_;
+    for (const Feature& feature : d_.features_) {
+      const std::string& chosen = feature.defaultOption;
+      if (feature.keyword == "ColorMode") {
+        for (const ColorModeOption& mode : d_.colorModes_) {
+          if (mode.keyword == chosen) defaults.mode = mode.kind;
+        }
+      } else if (feature.keyword == "PaperSize") {
+        const std::optional<Paper> paper = d_.NamedPaper(chosen);
+        if (!paper) return Error{file_.name + ": the default paper size is a sheet, which the custom size is not"};
+        defaults.paper = *paper;
+      } else if (feature.keyword == "Orientation") {
+        defaults.landscape = chosen != "PORTRAIT";
+      } else if (feature.keyword == "Rotation") {
+        defaults.rotate180 = chosen == "TRUE";
+      }
+    }
     return {};
   }
 
   const File& file_;
   PrinterDescription& d_;
-  bool hasResourceDll_ = false;
   std::vector<std::string> generalNames_;
   std::map<uint32_t, std::vector<Variable>> paramsOfCallback_;
   std::map<std::pair<Section, uint32_t>, std::string> places_;
 };
+
+std::string CustomSize::RangeText() const {
+  return Millimetres(smallest.widthTenths) + " x " + Millimetres(smallest.lengthTenths) + " to " +
+         Millimetres(largest.widthTenths) + " x " + Millimetres(largest.lengthTenths) + " mm";
+}
+
+uint16_t BandBits(ColorMode mode) {
+  switch (mode) {
+    case ColorMode::kMono:
+      return 1;
+    case ColorMode::kGray:
+      return 8;
+    case ColorMode::kColor:
+      return 24;
+  }
+  return 0;
+}
 
 const char* ModeName(ColorMode mode) {
   switch (mode) {
@@ -697,6 +757,11 @@ Result<PrinterDescription> PrinterDescription::FromText(std::string_view text, c
   return description;
 }
 
+std::string PrinterDescription::Name(const std::string& keyword) const {
+  const auto found = names_.find(keyword);
+  return found != names_.end() ? found->second : std::string();
+}
+
 std::vector<uint32_t> PrinterDescription::NameIds() const {
   std::vector<uint32_t> ids;
   for (const Feature& feature : features_) {
@@ -715,6 +780,27 @@ const ColorModeOption* PrinterDescription::ColorModeOf(ColorMode mode) const {
   return nullptr;
 }
 
+const ColorModeOption* PrinterDescription::ColorModeNamed(std::string_view name) const {
+  for (const ColorModeOption& option : colorModes_) {
+    if (SameName(name, option.keyword)) return &option;
+  }
+  return nullptr;
+}
+
+std::string PrinterDescription::ColorModeList() const {
+  std::string list;
+  for (const ColorModeOption& mode : colorModes_) list += (list.empty() ? "" : ", ") + mode.keyword;
+  return list;
+}
+
+std::string PrinterDescription::ResolutionList() const {
+  std::string list;
+  for (const ResolutionOption& resolution : resolutions_) {
+    list += (list.empty() ? "" : ", ") + std::to_string(resolution.dpi);
+  }
+  return list + " dpi";
+}
+
 std::optional<Paper> PrinterDescription::NamedPaper(std::string_view name) const {
   for (const Sheet& sheet : sheets_) {
     if (SameName(name, sheet.keyword)) return Paper{sheet.keyword, sheet.widthTenths, sheet.lengthTenths};
@@ -729,14 +815,25 @@ std::string PrinterDescription::NamedPaperList() const {
 }
 
 Result<Sheet> PrinterDescription::SheetOf(const Paper& paper) const {
+  const auto sameSize = [&](const Sheet& sheet) {
+    return sheet.widthTenths == paper.widthTenths && sheet.lengthTenths == paper.lengthTenths;
+  };
   for (const Sheet& sheet : sheets_) {
-    if (sheet.widthTenths == paper.widthTenths && sheet.lengthTenths == paper.lengthTenths) return sheet;
+    if (sheet.keyword == paper.name && sameSize(sheet)) return sheet;
+  }
+  for (const Sheet& sheet : sheets_) {
+    if (sameSize(sheet)) return sheet;
   }
   if (!customSize_) {
     return Error{"paper " + paper.name + " is no sheet of the description, which has no custom size"};
   }
   Sheet sheet{"CUSTOMSIZE", paper.widthTenths, paper.lengthTenths, UnitsOfTenths(paper.widthTenths, masterUnits_),
               UnitsOfTenths(paper.lengthTenths, masterUnits_)};
+  if (sheet.width < customSize_->minSize.first || sheet.length < customSize_->minSize.second ||
+      sheet.width > customSize_->maxSize.first || sheet.length > customSize_->maxSize.second) {
+    return Error{"paper " + paper.name + " is no sheet of the description, and its custom sizes are " +
+                 customSize_->RangeText()};
+  }
   int64_t* printable[] = {&sheet.originX, &sheet.originY, &sheet.areaWidth, &sheet.areaLength};
   for (size_t i = 0; i < std::size(printable); ++i) {
     const Result<int64_t> value = customSize_->printable[i].Evaluate({sheet.width, sheet.length});
@@ -751,6 +848,7 @@ Result<Sheet> PrinterDescription::SheetOf(const Paper& paper) const {
 }
 
 Result<PageLayout> PrinterDescription::Layout(const Paper& paper, uint32_t dpi, bool landscape) const {
+  if (const Result<std::string> offered = ResolutionKeyword(dpi); !offered) return offered.failure();
   const Result<Sheet> sheet = SheetOf(paper);
   if (!sheet) return sheet.failure();
   PageLayout layout;
@@ -771,6 +869,13 @@ Result<PageLayout> PrinterDescription::Layout(const Paper& paper, uint32_t dpi, 
   return layout;
 }
 
+Result<std::string> PrinterDescription::ResolutionKeyword(uint32_t dpi) const {
+  for (const ResolutionOption& resolution : resolutions_) {
+    if (resolution.dpi == dpi) return resolution.keyword;
+  }
+  return Error{"the description offers no resolution of " + std::to_string(dpi) + " dpi, but " + ResolutionList()};
+}
+
 Result<std::vector<const Option*>> PrinterDescription::Select(const DeviceSettings& settings) const {
   std::vector<const Option*> chosen;
   const Result<Sheet> sheet = SheetOf(settings.paper);
@@ -782,9 +887,9 @@ Result<std::vector<const Option*>> PrinterDescription::Select(const DeviceSettin
       if (mode == nullptr) return Error{std::string("the description has no ") + ModeName(settings.mode) + " mode"};
       wanted = mode->keyword;
     } else if (feature.keyword == "Resolution") {
-      const auto offered = std::find_if(resolutions_.begin(), resolutions_.end(),
-                                        [&](const ResolutionOption& option) { return option.dpi == settings.dpi; });
-      wanted = offered != resolutions_.end() ? offered->keyword : std::string();
+      const Result<std::string> offered = ResolutionKeyword(settings.dpi);
+      if (!offered) return offered.failure();
+      wanted = *offered;
     } else if (feature.keyword == "PaperSize") {
       wanted = sheet->keyword;
     } else if (feature.keyword == "Orientation") {
@@ -801,10 +906,10 @@ Result<std::vector<const Option*>> PrinterDescription::Select(const DeviceSettin
     }
     const auto option = std::find_if(feature.options.begin(), feature.options.end(),
                                      [&](const Option& candidate) { return candidate.keyword == wanted; });
-    if (option == feature.options.end() && feature.keyword != "Resolution") {
+    if (option == feature.options.end()) {
       return Error{"the description's " + feature.keyword + " has no option " + wanted};
     }
-    chosen.push_back(option == feature.options.end() ? nullptr : &*option);
+    chosen.push_back(&*option);
   }
   if (settings.rotate180 && std::none_of(features_.begin(), features_.end(),
                                          [](const Feature& feature) { return feature.keyword == "Rotation"; })) {
@@ -818,9 +923,7 @@ Result<std::vector<std::pair<std::string, std::string>>> PrinterDescription::Set
   const Result<std::vector<const Option*>> chosen = Select(settings);
   if (!chosen) return chosen.failure();
   std::vector<std::pair<std::string, std::string>> answers;
-  for (size_t i = 0; i < features_.size(); ++i) {
-    if ((*chosen)[i] != nullptr) answers.emplace_back(features_[i].keyword, (*chosen)[i]->keyword);
-  }
+  for (size_t i = 0; i < features_.size(); ++i) answers.emplace_back(features_[i].keyword, (*chosen)[i]->keyword);
   return answers;
 }
 
@@ -833,7 +936,6 @@ Result<std::vector<DescribedCommand>> PrinterDescription::Commands(Section secti
     if (command.section == section) commands.push_back(command);
   }
   for (const Option* option : *chosen) {
-    if (option == nullptr) continue;
     for (const DescribedCommand& command : option->commands) {
       if (command.section == section) commands.push_back(command);
     }
@@ -877,47 +979,15 @@ const PrinterDescription& ActivePrinterDescription() {
 }
 
 ModeFormat FormatOf(ColorMode mode) {
-  const uint16_t bits = mode == ColorMode::kMono ? 1 : mode == ColorMode::kGray ? 8 : 24;
   const ColorModeOption* option = ActivePrinterDescription().ColorModeOf(mode);
-  if (option == nullptr) return {0, bits, 1};
-  return {option->callbackId, bits, static_cast<short>(option->color ? 2 : 1)};
+  if (option == nullptr) return {0, BandBits(mode), 1};
+  return option->Format();
 }
 
 std::optional<Paper> NamedPaper(std::string_view name) { return ActivePrinterDescription().NamedPaper(name); }
 
-std::string NamedPaperList() { return ActivePrinterDescription().NamedPaperList(); }
-
 Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape) {
   return ActivePrinterDescription().Layout(paper, dpi, landscape);
-}
-
-namespace {
-
-std::vector<uint32_t> CallbackIds(Section section, const Paper& paper) {
-  const PrinterDescription& description = ActivePrinterDescription();
-  DeviceSettings settings;
-  settings.paper = paper;
-  for (const Feature& feature : description.features()) {
-    for (const ColorModeOption& mode : description.colorModes()) {
-      if (feature.keyword == "ColorMode" && mode.keyword == feature.defaultOption) settings.mode = mode.kind;
-    }
-  }
-  const Result<std::vector<DescribedCommand>> commands = description.Commands(section, settings);
-  std::vector<uint32_t> ids;
-  if (!commands) return ids;
-  for (const DescribedCommand& command : *commands) {
-    if (command.callbackId) ids.push_back(*command.callbackId);
-  }
-  return ids;
-}
-
-}  // namespace
-
-std::vector<uint32_t> PageStartCommands(const Paper& paper) { return CallbackIds(Section::kPageSetup, paper); }
-
-std::vector<uint32_t> PageEndCommands() {
-  const PrinterDescription& description = ActivePrinterDescription();
-  return CallbackIds(Section::kPageFinish, description.NamedPaper(description.sheets().front().keyword).value());
 }
 
 }  // namespace kav::host

@@ -55,13 +55,12 @@ void RenderSession::DisableDevice() {
   deviceEnabled_ = false;
 }
 
-HRESULT RenderSession::Command(DWORD callbackId, INT* result) {
+HRESULT RenderSession::Command(DWORD callbackId, INT* result, const std::vector<DWORD>& params) {
   INT ignored = -1;
-  const auto params = commandParams_.find(callbackId);
-  if (params == commandParams_.end() || params->second.empty()) {
+  if (params.empty()) {
     return plugin_->CommandCallback(&devobj_, callbackId, 0, nullptr, result != nullptr ? result : &ignored);
   }
-  std::vector<DWORD> values = params->second;  // the plug-in is handed its own copy
+  std::vector<DWORD> values = params;  // the plug-in is handed its own copy
   return plugin_->CommandCallback(&devobj_, callbackId, static_cast<DWORD>(values.size()), values.data(),
                                   result != nullptr ? result : &ignored);
 }

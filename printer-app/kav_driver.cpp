@@ -10,7 +10,7 @@
 #include "band_assembly.h"
 #include "device_turns.h"
 #include "driver_data.h"
-#include "host/device_setup.h"
+#include "host/job_walk.h"
 #include "host/plugin_library.h"
 #include "host/printer_description.h"
 #include "host/render_session.h"
@@ -64,11 +64,10 @@ struct JobState {
   bool started = false;   // between StartKavJob and EndKavJob
   bool failed = false;    // the job's message is set; later steps fail quietly
   host::RenderSession session;
-  OwnDevice ownDevice;  // a file:// printer's device for this job only
+  std::optional<host::JobWalk> walk;  // the job in Unidrv's order, from StartKavJob on
+  OwnDevice ownDevice;                // a file:// printer's device for this job only
   DeviceSink output;
-  std::optional<host::DeviceSettings> enabled;  // the device as last enabled
   std::unique_ptr<BandAssembler> page;
-  uint32_t callbackId = 0;
   unsigned pages = 0;      // pages started
   unsigned pageLines = 0;  // lines the page's header promises
   unsigned linesSeen = 0;
@@ -192,7 +191,8 @@ std::optional<host::DeviceSettings> SettingsOf(const cups_page_header2_t& header
             std::to_string(header.HWResolution[1]) + " dpi) are not supported.";
     return {};
   }
-  // The resolutions the device mode may carry, as for `kavhost print --dpi`.
+  // A resolution the device mode can carry and the sheet is counted at (the
+  // job's walk refuses one the description does not offer).
   if (dpi < host::kMinDpi || dpi > host::kMaxDpi) {
     error = "The page's resolution of " + std::to_string(dpi) + " dpi is outside " + std::to_string(host::kMinDpi) +
             " to " + std::to_string(host::kMaxDpi) + " dpi.";
@@ -203,49 +203,29 @@ std::optional<host::DeviceSettings> SettingsOf(const cups_page_header2_t& header
   return host::DeviceSettings{ModeOf(colorMode), *paper, dpi, false, false};
 }
 
-bool SameSettings(const host::DeviceSettings& a, const host::DeviceSettings& b) {
-  return a.mode == b.mode && a.dpi == b.dpi && a.paper.widthTenths == b.paper.widthTenths &&
-         a.paper.lengthTenths == b.paper.lengthTenths;
+// A step of the job's walk (the plug-in's calls and what it spools), its
+// time counted as the plug-in's.
+template <class Step>
+auto Timed(JobState& state, Step step) {
+  const auto start = std::chrono::steady_clock::now();
+  auto result = step();
+  state.inPlugin += std::chrono::steady_clock::now() - start;
+  return result;
 }
 
-// Sends the commands and checks that every byte reached the device.
-bool SendCommands(pappl_job_t* job, JobState& state, const std::vector<uint32_t>& ids) {
-  for (uint32_t id : ids) {
-    const auto start = std::chrono::steady_clock::now();
-    const HRESULT hr = state.session.Command(id);
-    state.inPlugin += std::chrono::steady_clock::now() - start;
-    if (FAILED(hr)) return Fail(job, "The render plug-in refused command " + std::to_string(id) + ".");
-    if (state.output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
-  }
+// The step succeeded and every byte it spooled reached the device.
+bool Sent(pappl_job_t* job, const JobState& state, const Status& step) {
+  if (!step) return Fail(job, "The printer description's commands could not be sent: " + step.error() + ".");
+  if (state.output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
   return true;
 }
 
 bool SendBand(pappl_job_t* job, JobState& state, host::HostBand& band, uint32_t top) {
   if (papplJobIsCanceled(job)) return false;
-  IPPARAMS params{};
-  params.dwSize = sizeof(IPPARAMS);
-  params.ptOffset = {0, static_cast<LONG>(top)};
-  params.bBanding = TRUE;
-  params.bBlankBand = band.blank ? TRUE : FALSE;
-  const auto start = std::chrono::steady_clock::now();
-  const host::BandResult result = state.session.Band(state.callbackId, band.header, band.bits.data(), params);
-  state.inPlugin += std::chrono::steady_clock::now() - start;
+  const host::BandResult result = Timed(state, [&] { return state.walk->Band(band, top); });
   if (FAILED(result.hr))
     return Fail(job, "The render plug-in could not process the band at row " + std::to_string(top) + ".");
   if (state.output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
-  return true;
-}
-
-// Enables a device for the page unless the one enabled already fits it.
-bool EnableDeviceFor(pappl_job_t* job, JobState& state, const host::DeviceSettings& settings,
-                     const host::PageLayout& layout) {
-  if (state.enabled && SameSettings(*state.enabled, settings)) return true;
-  host::SetUpDevice(state.session, settings, layout);
-  if (FAILED(state.session.EnableDevice())) {
-    state.enabled.reset();
-    return Fail(job, "The render plug-in could not enable the device.");
-  }
-  state.enabled = settings;
   return true;
 }
 
@@ -342,6 +322,7 @@ bool StartKavJob(pappl_job_t* job, pappl_device_t* device) {
     state->ownDevice = OpenOwnFileDevice(job);
     state->output.device = state->ownDevice ? state->ownDevice.get() : device;
     state->session.helper().SetSink(&state->output);
+    state->walk.emplace(host::ActivePrinterDescription(), state->session);
   }
   state->started = true;
   return true;
@@ -366,19 +347,18 @@ bool StartKavPage(pappl_job_t* job, const cups_page_header2_t& header, pappl_col
                                        : colorMode,
                                    error);
   if (!settings) return Fail(job, error);
-  const auto layout = host::ComputeLayout(settings->paper, settings->dpi, false);
-  if (!layout) return Fail(job, layout.error());
   if (header.cupsBytesPerLine < LineBytes(*format, header.cupsWidth)) {
     return Fail(job, "The raster header's line length is too short for its width.");
   }
-  if (!EnableDeviceFor(job, *state, *settings, *layout)) return false;
-  state->callbackId = host::FormatOf(settings->mode).callbackId;
+  const Result<host::PageFormat> page = Timed(*state, [&] { return state->walk->StartPage(*settings); });
+  if (!page) return Fail(job, "The page cannot be printed: " + page.error() + ".");
+  if (state->output.writeFailed) return Fail(job, "Unable to send the page to the printer.");
   ++state->pages;
   state->pageLines = header.cupsHeight;
   state->linesSeen = 0;
   state->page =
-      std::make_unique<BandAssembler>(*layout, settings->mode, settings->dpi, *format, header.cupsWidth, kBandHeight);
-  return SendCommands(job, *state, host::PageStartCommands(settings->paper));
+      std::make_unique<BandAssembler>(page->layout, page->mode, settings->dpi, *format, header.cupsWidth, kBandHeight);
+  return true;
 }
 
 bool WriteKavLine(pappl_job_t* job, unsigned y, const unsigned char* line) {
@@ -399,7 +379,7 @@ bool EndKavPage(pappl_job_t* job) {
   const bool done = state->page->Finish(
       [job, state](host::HostBand& band, uint32_t top) { return SendBand(job, *state, band, top); });
   state->page.reset();
-  const bool ended = done && SendCommands(job, *state, host::PageEndCommands());
+  const bool ended = done && Sent(job, *state, Timed(*state, [&] { return state->walk->EndPage(); }));
   // PAPPL ends the page of a raster document cut short as if it were whole.
   // The printer has been sent its start: it gets its end too, paper white
   // below the last line, rather than a page that never ends.
@@ -416,7 +396,13 @@ bool EndKavJob(pappl_job_t* job) {
   state->started = false;
   bool ok = true;
   if (!Duplicate(state)) {
-    state->session.DisableDevice();
+    // A job that failed ends where it failed; one that did not ends as its
+    // description says.
+    if (state->failed) {
+      state->session.DisableDevice();
+    } else {
+      ok = Sent(job, *state, Timed(*state, [&] { return state->walk->EndJob(); }));
+    }
     using Seconds = std::chrono::duration<double>;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "%u pages, %.3f seconds inside the render plug-in, %.3f seconds writing to the device.", state->pages,

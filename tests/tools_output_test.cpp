@@ -18,6 +18,7 @@
 #include <thread>
 #endif
 
+#include "host/plugin_library.h"
 #include "job/kavjob_command.h"
 #include "kavhost/kavhost_command.h"
 #include "kavhost/render_start.h"
@@ -99,8 +100,9 @@ TEST_F(OutputTest, AFailedCommandLeavesTheFileThatWasThereAndNoTemporaryFile) {
   if (standins != nullptr) {
     // The plug-in refuses every 1-bit band when its memory runs out.
     standins->FailGlobalAlloc({1, true});
-    ExpectFailure(Host({"print", "-o", "kept.job", "--mode", "mono", "--paper", "40x30", "--dpi", "300"}), 1,
-                  "kavhost: the plug-in refused the band of rows 0 to 127 (it wrote nothing for it)");
+    ExpectFailure(Host({"print", "-o", "kept.job", "--gpd", "../trial.gpd", "--mode", "mono", "--paper", "40x30",
+                        "--dpi", "300"}),
+                  1, "kavhost: the plug-in refused the band of rows 0 to 127 (it wrote nothing for it)");
     EXPECT_EQ(ReadText("kept.job"), "a file the user made");
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "kept.job", "kept.png", "script.json", "two.job"}));
@@ -108,7 +110,7 @@ TEST_F(OutputTest, AFailedCommandLeavesTheFileThatWasThereAndNoTemporaryFile) {
 
 TEST_F(OutputTest, FoldersAndSocketsAreRefusedAndLeftAlone) {
   fs::create_directory("folder");
-  ExpectFailure(Host({"print", "-o", "folder", "--paper", "40x30", "--dpi", "100"}), 1,
+  ExpectFailure(Host({"print", "-o", "folder", "--gpd", "../trial.gpd", "--paper", "40x30", "--dpi", "100"}), 1,
                 "kavhost: cannot write folder: it is a folder");
   WriteText("page.job", "FBEDEB");
   ExpectFailure(Job({"inspect", "page.job", "-o", "folder"}), 1, "kavjob: cannot write folder: it is a folder");
@@ -120,7 +122,7 @@ TEST_F(OutputTest, FoldersAndSocketsAreRefusedAndLeftAlone) {
   address.sun_family = AF_UNIX;
   std::strcpy(address.sun_path, "socket");
   ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  ExpectFailure(Host({"print", "-o", "socket", "--paper", "40x30", "--dpi", "100"}), 1,
+  ExpectFailure(Host({"print", "-o", "socket", "--gpd", "../trial.gpd", "--paper", "40x30", "--dpi", "100"}), 1,
                 "kavhost: cannot write socket: it is not a regular file, a character device or a FIFO");
   EXPECT_TRUE(fs::is_socket("socket"));
   close(listener);
@@ -141,7 +143,7 @@ std::string Report(const ToolRun& run, const std::string& output) {
 }
 
 std::vector<std::string> SmallPrint(const std::string& output) {
-  return {"print", "-o", output, "--mode", "gray", "--paper", "40x30", "--dpi", "200"};
+  return {"print", "-o", output, "--gpd", "../trial.gpd", "--mode", "gray", "--paper", "40x30", "--dpi", "200"};
 }
 
 #ifdef _WIN32
@@ -220,7 +222,7 @@ TEST_F(OutputTest, FifosAreWrittenAsTheyAre) {
 
 TEST_F(OutputTest, AFullDeviceFailsWithItsReasonAndIsLeftAlone) {
   if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  ExpectFailure(Host({"print", "-o", "/dev/full", "--paper", "40x30", "--dpi", "100"}), 1,
+  ExpectFailure(Host({"print", "-o", "/dev/full", "--gpd", "../trial.gpd", "--paper", "40x30", "--dpi", "100"}), 1,
                 "kavhost: cannot write /dev/full: No space left on device");
   WriteText("script.json", SmallScript());
   ExpectFailure(Host({"replay", "script.json", "-o", "/dev/full"}), 1,
@@ -243,6 +245,15 @@ TEST_F(OutputTest, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
   const uintmax_t pluginSize = fs::file_size(plugin);
   ExpectFailure(Host({"print", "-o", plugin}), 1, "kavhost: " + plugin + " is " + plugin);
   EXPECT_EQ(fs::file_size(plugin), pluginSize);
+  // The printer description, given or the packaged one, is an input too.
+  const std::string trial = ReadText("../trial.gpd");
+  ExpectFailure(Host({"print", "-o", "../trial.gpd", "--gpd", "../trial.gpd"}), 1,
+                "kavhost: ../trial.gpd is ../trial.gpd");
+  EXPECT_EQ(ReadText("../trial.gpd"), trial);
+  const std::string packaged = host::ProgramDescription();
+  const uintmax_t packagedSize = fs::file_size(packaged);
+  ExpectFailure(Host({"print", "-o", packaged}), 1, "kavhost: " + packaged + " is " + packaged);
+  EXPECT_EQ(fs::file_size(packaged), packagedSize);
 
   WriteText("script.json", SmallScript());
   ExpectFailure(Host({"replay", "script.json", "-o", "script.json"}), 1, "kavhost: script.json is script.json");

@@ -1,6 +1,5 @@
-// `kavhost print` by its parts: the packaged printer description, the page
-// layout, the host's bands, the options, and the job it prints against the
-// one the built-in description it replaced printed.
+// `kavhost print` by its parts: the printer description, the page layout,
+// the host's bands, the options, and the job another description makes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,23 +14,12 @@
 #include "host/plugin_library.h"
 #include "host/printer_description.h"
 #include "host/render_session.h"
+#include "job/job_reader.h"
 #include "kavhost/pages.h"
 #include "kavhost/print_command.h"
 
 namespace kav::tools {
 namespace {
-
-// The sheet commands of the built-in description the host printed by before
-// it read the packaged GPD: the six sheets of a size command of their own by
-// their size, 248 for every other sheet.
-uint32_t BuiltInSheetCommand(const host::Paper& paper) {
-  const int fixed[][3] = {{323, 2970, 9000}, {324, 2970, 12000}, {325, 2100, 9000},
-                          {326, 1140, 1620}, {327, 980, 1480},   {328, 1200, 2350}};
-  for (const auto& f : fixed) {
-    if (paper.widthTenths == f[1] && paper.lengthTenths == f[2]) return static_cast<uint32_t>(f[0]);
-  }
-  return 248;
-}
 
 TEST(PrinterDescriptionTest, PapersByNameOrSize) {
   const auto a4 = ParsePaper("a4");
@@ -48,41 +36,12 @@ TEST(PrinterDescriptionTest, PapersByNameOrSize) {
        {"A6", "CUSTOMSIZE", "100x", "x100", "100x150.25", "9.9x100", "100x3276.8", "1e2x100", "-10x100", ""}) {
     EXPECT_FALSE(ParsePaper(bad).ok()) << bad;
   }
-  EXPECT_EQ(host::FormatOf(host::ColorMode::kMono).callbackId, 3u);
-  EXPECT_EQ(host::FormatOf(host::ColorMode::kGray).bitCount, 8);
-  EXPECT_EQ(host::FormatOf(host::ColorMode::kColor).dmColor, 2);
-}
-
-// Every sheet of the packaged description, and custom sizes, are framed by
-// the commands the built-in description sent: 260, 204, the sheet's size
-// command, 250 before the bands, 270 after them, in every mode and turn.
-TEST(PrinterDescriptionTest, PagesAreFramedByTheBuiltInDescriptionsCommands) {
-  const host::PrinterDescription& description = host::ActivePrinterDescription();
-  std::vector<host::Paper> papers = {{"custom", 1005, 1500}, {"custom", 400, 300}, {"a tenth off", 1140, 1621}};
-  for (const host::Sheet& sheet : description.sheets())
-    papers.push_back({sheet.keyword, sheet.widthTenths, sheet.lengthTenths});
-  for (const host::Paper& paper : papers) {
-    for (host::ColorMode mode : {host::ColorMode::kMono, host::ColorMode::kGray, host::ColorMode::kColor}) {
-      for (bool turned : {false, true}) {
-        const host::DeviceSettings settings{mode, paper, 600, turned, turned};
-        const std::vector<uint32_t> start = {260, 204, BuiltInSheetCommand(paper), 250};
-        const auto setup = description.Commands(host::Section::kPageSetup, settings);
-        const auto finish = description.Commands(host::Section::kPageFinish, settings);
-        ASSERT_TRUE(setup.ok() && finish.ok()) << paper.name;
-        std::vector<uint32_t> ids;
-        for (const host::DescribedCommand& command : *setup) ids.push_back(command.callbackId.value_or(0));
-        EXPECT_EQ(ids, start) << paper.name;
-        ASSERT_EQ(finish->size(), 1u);
-        EXPECT_EQ(finish->front().callbackId, 270u);
-        for (host::Section other : {host::Section::kJobSetup, host::Section::kDocSetup, host::Section::kDocFinish,
-                                    host::Section::kJobFinish}) {
-          EXPECT_TRUE(description.Commands(other, settings)->empty());
-        }
-      }
-    }
-    EXPECT_EQ(host::PageStartCommands(paper), (std::vector<uint32_t>{260, 204, BuiltInSheetCommand(paper), 250}));
-  }
-  EXPECT_EQ(host::PageEndCommands(), (std::vector<uint32_t>{270}));
+  // A size that is no sheet is a custom size within the description's range.
+  const auto small = ParsePaper("40x30");
+  ASSERT_FALSE(small.ok());
+  EXPECT_NE(small.error().find("custom sizes are " + host::ActivePrinterDescription().customSize()->RangeText()),
+            std::string::npos)
+      << small.error();
 }
 
 TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
@@ -98,31 +57,9 @@ TEST(PrinterDescriptionTest, LayoutCountsSheetPixelsAsThePluginDoes) {
   EXPECT_EQ(landscape->sheetWidth, 2550u);
   EXPECT_EQ(landscape->surfaceWidth, 3300u - 100u);
   EXPECT_EQ(landscape->surfaceHeight, 2550u - 100u);
-  // The sheets of the built-in description, and custom sizes, keep its
-  // printable area at the description's resolutions: a sixth of an inch in
-  // from every edge of the sheet as the plug-in counts it.
-  const host::Paper builtIn[] = {
-      {"A3", 2970, 4200},     {"A4", 2100, 2970},    {"A5", 1480, 2100}, {"B4", 2570, 3640},   {"B5", 1820, 2570},
-      {"Letter", 2159, 2794}, {"Legal", 2159, 3556}, {"", 2970, 9000},   {"", 2970, 12000},    {"", 2100, 9000},
-      {"", 1140, 1620},       {"", 980, 1480},       {"", 1200, 2350},   {"custom", 400, 300}, {"custom", 1005, 1501},
-      {"custom", 3302, 4826}, {"custom", 850, 1480}};
-  for (const host::Paper& paper : builtIn) {
-    for (uint32_t dpi : {150u, 300u, 600u}) {
-      const uint32_t margin = dpi / 6;
-      const auto layout = host::ComputeLayout(paper, dpi, false);
-      ASSERT_TRUE(layout.ok()) << layout.error();
-      EXPECT_EQ(layout->offsetX, margin);
-      EXPECT_EQ(layout->offsetY, margin);
-      EXPECT_EQ(layout->surfaceWidth, layout->sheetWidth - 2 * margin) << paper.widthTenths << " at " << dpi;
-      EXPECT_EQ(layout->surfaceHeight, layout->sheetLength - 2 * margin) << paper.lengthTenths << " at " << dpi;
-    }
-  }
-  const auto tiny = host::ComputeLayout(host::Paper{"tiny", 50, 50}, 50, false);
-  ASSERT_FALSE(tiny.ok());
-  EXPECT_NE(tiny.error().find("no printable area"), std::string::npos);
-  const auto wide = host::ComputeLayout(host::Paper{"long", 2970, 12000}, 2400, true);
-  ASSERT_FALSE(wide.ok());
-  EXPECT_NE(wide.error().find("at most 65504"), std::string::npos);
+  const auto unoffered = host::ComputeLayout(host::Paper{"A4", 2100, 2970}, 150, false);
+  ASSERT_FALSE(unoffered.ok());
+  EXPECT_NE(unoffered.error().find("no resolution of 150 dpi"), std::string::npos) << unoffered.error();
 }
 
 // A small description every part of which the host reads; each bad case
@@ -187,7 +124,7 @@ constexpr std::string_view kSmallDescription = R"(*% A small printer
     }
     *Option: CUSTOMSIZE
     {
-        *MinSize: PAIR(2400, 2400)
+        *MinSize: PAIR(1200, 1200)
         *MaxSize: PAIR(15600, 56692)
         *CustPrintableOriginX: %d{200}
         *CustPrintableOriginY: %d{200}
@@ -197,8 +134,8 @@ constexpr std::string_view kSmallDescription = R"(*% A small printer
 }
 )";
 
-std::string Changed(std::string_view from, std::string_view to) {
-  std::string text(kSmallDescription);
+std::string Changed(std::string_view from, std::string_view to, std::string_view base = kSmallDescription) {
+  std::string text(base);
   const size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
   if (at != std::string::npos) text.replace(at, from.size(), to);
@@ -223,7 +160,25 @@ TEST(PrinterDescriptionTest, TheSmallDescriptionReadsWhole) {
   ASSERT_TRUE(custom.ok()) << custom.error();
   EXPECT_EQ(custom->surfaceWidth, 372u);  // (1889 - 400) units at 4 a pixel
   EXPECT_EQ(custom->surfaceHeight, 254u);
+  const auto outside = read->Layout({"custom", 250, 300}, 300, false);
+  ASSERT_FALSE(outside.ok());
+  EXPECT_NE(outside.error().find("its custom sizes are 25.4 x 25.4 to 330.2 x 1200 mm"), std::string::npos)
+      << outside.error();
   EXPECT_EQ(read->NameIds(), (std::vector<uint32_t>{344}));
+  // What the default options select.
+  EXPECT_EQ(read->defaults().mode, host::ColorMode::kMono);
+  EXPECT_EQ(read->defaults().dpi, 300u);
+  EXPECT_EQ(read->defaults().paper.name, "A4");
+  EXPECT_FALSE(read->defaults().landscape);
+  // A surface wider than an image record holds is refused.
+  const auto wide = host::PrinterDescription::FromText(
+      Changed("*DPI: PAIR(300, 300)", "*DPI: PAIR(600, 600)",
+              Changed("*MaxSize: PAIR(15600, 56692)", "*MaxSize: PAIR(154803, 56692)")),
+      "wide.gpd");
+  ASSERT_TRUE(wide.ok()) << wide.error();
+  const auto tooWide = wide->Layout({"long", 30000, 1000}, 600, false);
+  ASSERT_FALSE(tooWide.ok());
+  EXPECT_NE(tooWide.error().find("at most 65504"), std::string::npos) << tooWide.error();
 }
 
 // Whatever a file holds, the host reads what it knows and refuses the rest
@@ -296,8 +251,13 @@ TEST(PrinterDescriptionTest, WhatTheHostDoesNotReadIsRefusedWithItsPlace) {
       {Changed("%d{(PhysPaperWidth - 400)}", "%d{PhysPaperWidth + 400}"),
        "*Option: paper custom leaves no printable area"},
       {Changed("%d{(PhysPaperWidth - 400)}", "(PhysPaperWidth - 400)"), "*CustPrintableSizeX: expected %d{expression}"},
-      {Changed("*MinSize: PAIR(2400, 2400)", "*MinSize: PAIR(24, 2400)"),
+      {Changed("*MinSize: PAIR(1200, 1200)", "*MinSize: PAIR(24, 1200)"),
        "*Option: the custom sizes lie from *MinSize"},
+      {std::string(kSmallDescription) +
+           "*Feature: Rotation\n{\n*FeatureType: DOC_PROPERTY\n*DefaultOption: ON\n*Option: ON\n{\n}\n}\n",
+       "*Feature: the plug-in reads Rotation as TRUE or FALSE"},
+      {Changed("*DefaultOption: A4", "*DefaultOption: CUSTOMSIZE"),
+       "small.gpd: the default paper size is a sheet, which the custom size is not"},
       {Changed("*Feature: Orientation\n{", "*Feature: Orientation\n{\n{"), "a block that follows no statement"},
       {Changed("*Feature: Orientation\n{", "*Feature: Orientation\n{ x"), "text after '{'"},
       {Changed("*Feature: Orientation\n{", "}\n*Feature: Orientation\n{"), "a '}' that closes no block"},
@@ -394,9 +354,8 @@ TEST(PrintOptionsTest, DefaultsAndEveryOption) {
   const Result<PrintOptions> defaults = ParsePrint({"-o", "job.bin"});
   ASSERT_TRUE(defaults.ok()) << defaults.error();
   EXPECT_TRUE(defaults->picture.empty());
-  EXPECT_EQ(defaults->mode, host::ColorMode::kColor);
-  EXPECT_EQ(defaults->dpi, 600u);
-  EXPECT_EQ(defaults->paper.name, "A4");
+  // Unset, they are the description's defaults.
+  EXPECT_FALSE(defaults->mode || defaults->dpi || defaults->paper || defaults->landscape);
   EXPECT_EQ(defaults->bandHeight, 128u);
   EXPECT_FALSE(defaults->osVersion);
   const Result<PrintOptions> options =
@@ -406,7 +365,7 @@ TEST(PrintOptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(options->picture, "page.pbm");
   EXPECT_EQ(options->mode, host::ColorMode::kMono);
   EXPECT_EQ(options->dpi, 300u);
-  EXPECT_EQ(options->paper.widthTenths, 1820);
+  EXPECT_EQ(options->paper->widthTenths, 1820);
   EXPECT_TRUE(options->landscape);
   EXPECT_TRUE(options->rotate180);
   EXPECT_EQ(options->bandHeight, 7u);
@@ -416,9 +375,16 @@ TEST(PrintOptionsTest, DefaultsAndEveryOption) {
 
 TEST(PrintOptionsTest, BadOptionsAreNamed) {
   EXPECT_EQ(OptionsError({}), "print needs -o JOB");
-  EXPECT_EQ(OptionsError({"-o", "j", "--mode", "sepia"}), "--mode must be mono, gray or color");
-  EXPECT_EQ(OptionsError({"-o", "j", "--dpi", "600x"}), "--dpi must be a whole number from 50 to 4800");
-  EXPECT_EQ(OptionsError({"-o", "j", "--dpi", "10"}), "--dpi must be a whole number from 50 to 4800");
+  // A value no option of the description stands for is refused with the
+  // options it has.
+  const auto packaged = host::PrinterDescription::Read(host::ProgramDescription());
+  ASSERT_TRUE(packaged.ok()) << packaged.error();
+  EXPECT_EQ(OptionsError({"-o", "j", "--mode", "sepia"}),
+            "--mode must be a colour mode of the printer description: " + packaged->ColorModeList());
+  for (const char* dpi : {"600x", "150", "0600"}) {
+    EXPECT_EQ(OptionsError({"-o", "j", "--dpi", dpi}),
+              "--dpi must be a resolution of the printer description: " + packaged->ResolutionList());
+  }
   EXPECT_EQ(OptionsError({"-o", "j", "--band-height", "0"}),
             "--band-height must be a whole number of rows from 1 to 65535");
   EXPECT_EQ(OptionsError({"-o", "j", "--os-version", "6"}), "--os-version must be MAJOR.MINOR, as 5.0 or 6.1");
@@ -432,93 +398,155 @@ TEST(PrintOptionsTest, BadOptionsAreNamed) {
   EXPECT_NE(OptionsError({"-o", "j", "--paper", "A9"}).find("unknown paper"), std::string::npos);
 }
 
-// The job of the sample page as the built-in description printed it, in
-// code: a sixth of an inch of margin, dmColor 2 for colour alone, the
-// "Orientation" and "Rotation" settings, 260, 204, the sheet's command and
-// 250 before the bands (callback 3, 1 or 2 by mode), 270 after them.
-host::Bytes PrintByTheBuiltInDescription(host::ColorMode mode, const host::Paper& paper, uint32_t dpi, bool landscape,
-                                         bool rotate180) {
-  host::RenderSession session;
-  std::string error;
-  EXPECT_TRUE(session.Open(host::PluginBesideProgram("kavrender"), error)) << error;
-  const uint32_t margin = dpi / 6;
-  const uint32_t sheetWidth = static_cast<uint32_t>((uint64_t{uint32_t(paper.widthTenths)} * dpi * 10 + 5) / 2540);
-  const uint32_t sheetLength = static_cast<uint32_t>((uint64_t{uint32_t(paper.lengthTenths)} * dpi * 10 + 5) / 2540);
-  const uint32_t width = (landscape ? sheetLength : sheetWidth) - 2 * margin;
-  const uint32_t height = (landscape ? sheetWidth : sheetLength) - 2 * margin;
-  DEVMODEW& devmode = session.devmode();
-  devmode.dmColor = mode == host::ColorMode::kColor ? 2 : 1;
-  devmode.dmPaperWidth = static_cast<short>(paper.widthTenths);
-  devmode.dmPaperLength = static_cast<short>(paper.lengthTenths);
-  devmode.dmPrintQuality = devmode.dmYResolution = static_cast<short>(dpi);
-  GDIINFO& gdi = session.gdiInfo();
-  gdi.ulLogPixelsX = gdi.ulLogPixelsY = dpi;
-  gdi.ulHorzRes = width;
-  gdi.ulVertRes = height;
-  gdi.ptlPhysOffset = {static_cast<LONG>(margin), static_cast<LONG>(margin)};
-  gdi.szlPhysSize = {static_cast<LONG>(sheetWidth), static_cast<LONG>(sheetLength)};
-  session.helper().SetSetting("Orientation", landscape ? "LANDSCAPE_CC270" : "PORTRAIT");
-  session.helper().SetSetting("Rotation", rotate180 ? "TRUE" : "FALSE");
-  EXPECT_TRUE(SUCCEEDED(session.EnableDevice()));
-  for (uint32_t id : {260u, 204u, BuiltInSheetCommand(paper), 250u}) session.Command(id);
-  const uint32_t callback = mode == host::ColorMode::kMono ? 3 : mode == host::ColorMode::kGray ? 1 : 2;
-  const SamplePage page(width, height, dpi);
-  host::HostBand band;
-  for (uint32_t top = 0; top < height; top += 128) {
-    host::BuildBand(page, mode, top, std::min(128u, height - top), dpi, band);
-    IPPARAMS params{};
-    params.dwSize = sizeof(IPPARAMS);
-    params.ptOffset = {0, static_cast<LONG>(top)};
-    params.bBanding = TRUE;
-    params.bBlankBand = band.blank ? TRUE : FALSE;
-    session.Band(callback, band.header, band.bits.data(), params);
-  }
-  session.Command(270);
-  session.DisableDevice();
-  return session.helper().Job();
-}
-
-host::Bytes ReadJobFile(const std::string& path) {
+std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string text = bytes.str();
-  return host::Bytes(text.begin(), text.end());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
-// What Windows is to send with the packaged description is what the host
-// sent before it read it: the same page makes the same job, byte for byte.
-TEST(PrinterDescriptionTest, ThePackagedDescriptionPrintsTheBuiltInDescriptionsJobs) {
-  const struct {
-    const char* mode;
-    host::ColorMode kind;
-    const char* paper;
-    uint32_t dpi;
-    bool turned;
-  } cases[] = {
-      {"mono", host::ColorMode::kMono, "A5", 300, false},      {"gray", host::ColorMode::kGray, "A5", 300, false},
-      {"color", host::ColorMode::kColor, "A5", 300, false},    {"color", host::ColorMode::kColor, "Letter", 300, true},
-      {"gray", host::ColorMode::kGray, "98x148", 600, true},   {"mono", host::ColorMode::kMono, "114x162", 600, false},
-      {"color", host::ColorMode::kColor, "40x30", 300, false}, {"mono", host::ColorMode::kMono, "100.5x150", 300, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.mode) + " " + c.paper + " at " + std::to_string(c.dpi) + (c.turned ? ", turned" : ""));
-    std::vector<std::string> args = {"-o",      "described.job", "--mode", c.mode,
-                                     "--paper", c.paper,         "--dpi",  std::to_string(c.dpi)};
-    if (c.turned) args.insert(args.end(), {"--orientation", "landscape", "--rotate180"});
-    const Result<PrintOptions> options = ParsePrint(args);
-    ASSERT_TRUE(options.ok()) << options.error();
-    std::ostringstream out, err;
-    const Status printed = RunPrint(*options, out, err);
-    ASSERT_TRUE(printed.ok()) << printed.error();
-    const host::Bytes described = ReadJobFile("described.job");
-    const host::Bytes builtIn = PrintByTheBuiltInDescription(c.kind, options->paper, c.dpi, c.turned, c.turned);
-    ASSERT_EQ(described.size(), builtIn.size());
-    const auto differ = std::mismatch(described.begin(), described.end(), builtIn.begin());
-    EXPECT_TRUE(differ.first == described.end()) << "first difference at byte " << (differ.first - described.begin())
-                                                 << ": " << int(*differ.first) << " (" << int(*differ.second) << ")";
+// `text` with each of the `times` places of `from` made `to`.
+std::string Replaced(std::string text, std::string_view from, std::string_view to, size_t times) {
+  size_t found = 0;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+    ++found;
   }
-  std::remove("described.job");
+  EXPECT_EQ(found, times) << from;
+  return text;
+}
+
+// Commands of the job and the document around its pages, two of them
+// literal: byte 2B (the code id 227 sends) and "Ec" 01 00 (id 200 in
+// monochrome).
+constexpr std::string_view kJobCommands = R"(*Command: CmdStartJob
+{
+    *Order: JOB_SETUP.1
+    *Cmd: "<2B>"
+}
+*Command: CmdStartDoc
+{
+    *Order: DOC_SETUP.1
+    *CallbackID: 228
+}
+*Command: CmdEndDoc
+{
+    *Order: DOC_FINISH.1
+    *CallbackID: 229
+}
+*Command: CmdEndJob
+{
+    *Order: JOB_FINISH.1
+    *Cmd: "Ec" "<01 00>"
+}
+)";
+
+// A sheet of 150 x 150 mm with margins of its own: 300 units (a quarter
+// inch) left, 360 at the top.
+constexpr std::string_view kSquareSheet = R"(    *Option: Square150
+    {
+        *Name: "150 x 150 mm"
+        *PageDimensions: PAIR(7087, 7087)
+        *PrintableOrigin: PAIR(300, 360)
+        *PrintableArea: PAIR(6487, 6367)
+        *Command: CmdSelect
+        {
+            *Order: PAGE_SETUP.3
+            *CallbackID: 248
+            *Params: LIST(PhysPaperWidth, PhysPaperLength)
+        }
+    }
+)";
+
+// The packaged description as a driver team may change it: commands of the
+// job and the document, the colour mode's command after the placement
+// (order 5, not 2), gray at 300 dpi by default, and a sheet of its own.
+std::string OtherDescription() {
+  std::string text = ReadText(host::ProgramDescription());
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());  // its lines end in CR LF, as Windows's do
+  text = Replaced(text, "*PrinterType: PAGE\n", "*PrinterType: PAGE\n" + std::string(kJobCommands), 1);
+  text = Replaced(text, "*Order: PAGE_SETUP.2\n", "*Order: PAGE_SETUP.5\n", 3);
+  text = Replaced(text, "*DefaultOption: Color\n", "*DefaultOption: Gray\n", 1);
+  text = Replaced(text, "*DefaultOption: DPI600\n", "*DefaultOption: DPI300\n", 1);
+  return Replaced(text, "    *Option: CUSTOMSIZE\n", std::string(kSquareSheet) + "    *Option: CUSTOMSIZE\n", 1);
+}
+
+struct PrintedJob {
+  host::Bytes bytes;
+  std::vector<JobItem> items;
+
+  host::Bytes Of(const JobItem& item) const {
+    return host::Bytes(bytes.begin() + item.offset, bytes.begin() + item.offset + item.length);
+  }
+};
+
+// The job `kavhost print` makes with `args`, read back.
+PrintedJob PrintedWith(std::vector<std::string> args) {
+  args.insert(args.end(), {"-o", "printed.job"});
+  PrintedJob job;
+  const Result<PrintOptions> options = ParsePrint(args);
+  EXPECT_TRUE(options.ok()) << options.error();
+  if (!options) return job;
+  std::ostringstream out, err;
+  const Status printed = RunPrint(*options, out, err);
+  EXPECT_TRUE(printed.ok()) << printed.error();
+  const std::string text = ReadText("printed.job");
+  std::remove("printed.job");
+  job.bytes.assign(text.begin(), text.end());
+  const JobReading reading = ReadJob(job.bytes.data(), job.bytes.size());
+  EXPECT_TRUE(reading.status.ok()) << reading.status.error();
+  job.items = reading.items;
+  return job;
+}
+
+void Append(host::Bytes& to, const host::Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+
+// Another description changes the job exactly as it says: its commands of
+// the job and the document where their sections are, its page commands in
+// its order, its defaults, and its own sheet with its printable area.
+TEST(PrinterDescriptionTest, AnotherDescriptionChangesTheJobAsItSays) {
+  {
+    std::ofstream file("other.gpd", std::ios::binary | std::ios::trunc);
+    file << OtherDescription();
+  }
+  const PrintedJob packaged = PrintedWith({"--mode", "gray", "--dpi", "300", "--paper", "A4"});
+  const PrintedJob other = PrintedWith({"--gpd", "other.gpd", "--paper", "A4"});
+  ASSERT_GE(packaged.items.size(), 6u);
+  const std::vector<JobItem>& page = packaged.items;
+  ASSERT_EQ(page[0].kind, ItemKind::kFbed);
+  ASSERT_EQ(page[1].kind, ItemKind::kEc);
+  ASSERT_EQ(page[2].kind, ItemKind::kPaper);
+  ASSERT_EQ(page[3].kind, ItemKind::kPlacement);
+  ASSERT_EQ(page.back().kind, ItemKind::kEndPage);
+  host::Bytes expected = {0x2B, 0x25};  // the literal JOB_SETUP byte, then callback 228 of DOC_SETUP
+  for (size_t i : {0, 2, 3, 1}) Append(expected, packaged.Of(page[i]));
+  expected.insert(expected.end(), packaged.bytes.begin() + static_cast<ptrdiff_t>(page[4].offset),
+                  packaged.bytes.end());           // the bands, then "EB"
+  Append(expected, {0x27, 'E', 'c', 0x01, 0x00});  // callback 229 of DOC_FINISH, the literal of JOB_FINISH
+  EXPECT_EQ(other.bytes.size(), expected.size());
+  EXPECT_TRUE(other.bytes == expected);
+
+  // Its own sheet: 150 x 150 mm, 1771 pixels at 300 dpi; the printable area
+  // 75 pixels in and 90 down, 1621 x 1591 pixels.
+  const PrintedJob square = PrintedWith({"--gpd", "other.gpd", "--paper", "square150", "--mode", "mono"});
+  ASSERT_GE(square.items.size(), 7u);
+  EXPECT_EQ(square.items[3].kind, ItemKind::kPaper);
+  EXPECT_EQ(square.items[3].values[0], 150.0f);
+  EXPECT_EQ(square.items[3].values[1], 150.0f);
+  ASSERT_EQ(square.items[4].kind, ItemKind::kPlacement);
+  EXPECT_EQ(square.items[4].values[4], 18.0f);
+  EXPECT_EQ(square.items[4].values[5], static_cast<float>((1771 - 90) / 300.0 * 72.0));
+  EXPECT_EQ(square.items[5].kind, ItemKind::kEc);
+  EXPECT_EQ(square.items[5].colour, 1);
+  uint32_t rows = 0;
+  for (const JobItem& item : square.items) {
+    if (item.kind != ItemKind::kRecord) continue;
+    EXPECT_EQ(item.record.width, 1632u);  // 1621 pixels in whole 32-pixel units
+    rows += item.record.height;
+  }
+  EXPECT_EQ(rows, 1591u);
+  EXPECT_NE(OptionsError({"-o", "j", "--paper", "square150"}).find("unknown paper"), std::string::npos);
+  std::remove("other.gpd");
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 // script shows.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -337,16 +339,31 @@ TEST_F(UiStringsTest, ALibraryWithoutAStringTableHasNoText) {
 }
 
 // The packaged printer description names features and options by string
-// id; the UI library, its resource DLL, holds every one of them.
+// id; the UI library, its resource DLL, holds every one of them (a
+// description naming an id without a text is caught).
 TEST_F(UiStringsTest, EveryStringThePrinterDescriptionNamesIsThere) {
+  const auto missing = [this](const host::PrinterDescription& description) {
+    std::vector<uint32_t> ids;
+    for (uint32_t id : description.NameIds()) {
+      const std::optional<std::u16string> text = session.LoadDisplayString(id);
+      if (!text || text->empty()) ids.push_back(id);
+    }
+    return ids;
+  };
   const auto description = host::PrinterDescription::Read(host::ProgramDescription());
   ASSERT_TRUE(description.ok()) << description.error();
-  const std::vector<uint32_t> ids = description->NameIds();
-  EXPECT_GE(ids.size(), 40u);  // the sheets' names, grayscale, the rotation and its choices, the tray
-  for (uint32_t id : ids) {
-    const std::optional<std::u16string> text = session.LoadDisplayString(id);
-    EXPECT_TRUE(text.has_value() && !text->empty()) << id;
-  }
+  EXPECT_GE(description->NameIds().size(),
+            40u);  // the sheets' names, grayscale, the rotation and its choices, the tray
+  EXPECT_EQ(missing(*description), std::vector<uint32_t>{});
+  std::ifstream file(host::ProgramDescription(), std::ios::binary);
+  std::ostringstream read;
+  read << file.rdbuf();
+  std::string text = read.str();
+  const size_t at = text.find("*rcNameID: 6000");
+  ASSERT_NE(at, std::string::npos);
+  const auto planted = host::PrinterDescription::FromText(text.replace(at + 11, 4, "329"), "planted.gpd");
+  ASSERT_TRUE(planted.ok()) << planted.error();
+  EXPECT_EQ(missing(*planted), std::vector<uint32_t>{329});
 }
 
 }  // namespace

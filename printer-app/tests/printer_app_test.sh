@@ -944,6 +944,108 @@ group_commands() {
   echo "ok: a new account's server makes its state folder (mode 700) and answers"
 }
 
+# The media a printer offers, one keyword a line.
+media_supported() {
+  ipptool -t "ipp://localhost:$PORT/ipp/print/$1" "$DATA/get-media.test" 2>&1 |
+    sed -n 's/.*media-supported (1setOf keyword) = //p' | tr ',' '\n'
+}
+
+# The packaged description with the commands of a job around its pages (the
+# byte 2B first, "Ec" 01 00 last, both literal), the colour mode's command
+# after the placement (order 5, not 2), and a sheet of 150 x 150 mm of its
+# own with margins of its own (a quarter of an inch left, 0.3 in at the top).
+other_description() {
+  python3 - "$BIN/kav.gpd" "$1" <<'EOF'
+import sys
+text = open(sys.argv[1], newline='').read().replace('\r\n', '\n')
+def change(old, new, times=1):
+    global text
+    assert text.count(old) == times, old
+    text = text.replace(old, new)
+change('*PrinterType: PAGE\n', '''*PrinterType: PAGE
+*Command: CmdStartJob
+{
+    *Order: JOB_SETUP.1
+    *Cmd: "<2B>"
+}
+*Command: CmdEndJob
+{
+    *Order: JOB_FINISH.1
+    *Cmd: "Ec<01 00>"
+}
+''')
+change('*Order: PAGE_SETUP.2\n', '*Order: PAGE_SETUP.5\n', 3)
+change('    *Option: CUSTOMSIZE\n', '''    *Option: Square150
+    {
+        *PageDimensions: PAIR(7087, 7087)
+        *PrintableOrigin: PAIR(300, 360)
+        *PrintableArea: PAIR(6487, 6367)
+        *Command: CmdSelect
+        {
+            *Order: PAGE_SETUP.3
+            *CallbackID: 248
+            *Params: LIST(PhysPaperWidth, PhysPaperLength)
+        }
+    }
+    *Option: CUSTOMSIZE
+''')
+open(sys.argv[2], 'w').write(text)
+EOF
+}
+
+# The printer is what its description says: the packaged one's media under
+# their PWG names (the family's named sheets and envelopes among them), and a
+# description of a driver team's own, read with -o gpd=FILE, changes the job
+# exactly as it says: its job commands, its order, its own sheet.
+group_description() {
+  start_server
+  add_printer p1
+  local media name missing=
+  media=$(media_supported p1)
+  for name in iso_sra3_320x450mm na_arch-b_12x18in na_super-b_13x19in na_monarch_3.875x7.5in \
+    na_number-10_4.125x9.5in iso_dl_110x220mm iso_c5_162x229mm iso_c4_229x324mm iso_c6_114x162mm \
+    om_you3_98x148mm jpn_chou3_120x235mm custom_min_85x148mm custom_max_330.2x1200mm; do
+    grep -qx "$name" <<<"$media" || missing="$missing $name"
+  done
+  [ -z "$missing" ] || fail "media-supported lacks$missing: $(echo $media)"
+  echo "ok: media-supported holds the named sheets and the envelopes ($(wc -l <<<"$media") media)"
+  render pwgraster 300 1480 2100 "$WORK/gray.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  print_job p1 "$WORK/gray.pwg" image/pwg-raster bi-level 300 iso_a5_148x210mm 1
+  expect_completed "A5 by the packaged description"
+  cp "$(device_file p1)" "$WORK/packaged.job"
+  stop_server
+
+  other_description "$WORK/other.gpd"
+  start_server -o gpd="$WORK/other.gpd"  # p1 is kept, its driver's data made anew
+  grep -qx om_square150_150x150mm <<<"$(media_supported p1)" || fail "the description's own sheet is not offered"
+  print_job p1 "$WORK/gray.pwg" image/pwg-raster bi-level 300 iso_a5_148x210mm 1
+  expect_completed "A5 by another description"
+  python3 - "$WORK/packaged.job" "$(device_file p1)" <<'EOF' || fail "the other description's job is not the packaged one's changed as it says"
+import sys
+packaged, other = (open(name, 'rb').read() for name in sys.argv[1:3])
+# FBED, Ec (4 bytes), the sheet (9), the placement (26), the bands, EB.
+assert packaged[0:4] == b'FBED' and packaged[4:6] == b'Ec' and packaged[8:9] == b'Q' and packaged[17:19] == b'Aa'
+expected = b'\x2b' + packaged[0:4] + packaged[8:43] + packaged[4:8] + packaged[43:] + b'Ec\x01\x00'
+if other != expected:
+    end = min(len(other), len(expected))
+    at = next((i for i in range(end) if other[i] != expected[i]), end)
+    sys.exit(f'{len(other)} bytes, {len(expected)} expected; first difference at byte {at}')
+EOF
+  echo "ok: another description's job commands and order, through the server"
+  render pwgraster 300 1500 1500 "$WORK/square.pwg" -dcupsColorSpace=18 -dcupsBitsPerColor=8 \
+    -scupsPageSizeName=om_square150_150x150mm
+  print_job p1 "$WORK/square.pwg" image/pwg-raster bi-level 300 om_square150_150x150mm 1
+  expect_completed "the description's own sheet"
+  "$BIN/kavjob" inspect "$(device_file p1)" -o "$WORK/square.listing" >/dev/null ||
+    fail "the square sheet's job does not read"
+  # 150 x 150 mm; at 300 dpi the printable area lies 75 pixels in (18 points)
+  # and 90 down from the top of the sheet's 1771 pixels (1681 up, 403.44 points).
+  grep -q $'\tpaper\t0x51 150 x 150 mm$' "$WORK/square.listing" &&
+    grep -q $'\tAa\t0.24 0 0 -0.24 18 403.44 (300 dpi, portrait)$' "$WORK/square.listing" ||
+    fail "the square sheet's job: $(head -6 "$WORK/square.listing")"
+  echo "ok: the description's own sheet and its printable area, through the server"
+}
+
 # Without an avahi daemon (none runs in CI) PAPPL's DNS-SD browsing aborted
 # the whole server (the add-printer web page) or the client (`devices`): both
 # list what they can and say DNS-SD is left out. The group runs in a network
@@ -1141,6 +1243,7 @@ case $GROUP in
   cups) group_cups ;;
   access) group_access ;;
   commands) group_commands ;;
+  description) group_description ;;
   discovery) group_discovery ;;
   package) group_package ;;
   *) fail "unknown group $GROUP" ;;

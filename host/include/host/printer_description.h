@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,11 +32,15 @@ struct ModeFormat {
 
 // "mono", "gray" or "color".
 const char* ModeName(ColorMode mode);
+// The bits per pixel of the host's bands of `mode`: 1, 8 or 24.
+uint16_t BandBits(ColorMode mode);
 
 // The resolutions the host prints at (a description offers some of them).
 inline constexpr uint32_t kMinDpi = 50;
 inline constexpr uint32_t kMaxDpi = 4800;
 
+// A sheet by its size; a description's sheet of that keyword is chosen
+// before one of the same size.
 struct Paper {
   std::string name;
   int widthTenths = 0;  // tenths of a millimetre, as dmPaperWidth
@@ -46,11 +51,12 @@ struct Paper {
 inline constexpr int kMinPaperTenths = 100;
 inline constexpr int kMaxPaperTenths = 32767;
 
-// What a page is printed with.
+// What a page is printed with, which selects an option of each feature of
+// the description (its defaults() select the default options).
 struct DeviceSettings {
   ColorMode mode = ColorMode::kColor;
   Paper paper;
-  uint32_t dpi = 600;
+  uint32_t dpi = 0;
   bool landscape = false;
   bool rotate180 = false;
 };
@@ -101,8 +107,11 @@ struct Feature {
 struct ColorModeOption {
   std::string keyword;
   ColorMode kind;
-  uint32_t callbackId;
-  bool color;  // *Color?: the device mode's dmColor is 2, else 1
+  uint32_t callbackId;  // *IPCallbackID
+  uint16_t bitCount;    // *DrvBPP
+  bool color;           // *Color?: the device mode's dmColor is 2, else 1
+
+  ModeFormat Format() const { return {callbackId, bitCount, static_cast<short>(color ? 2 : 1)}; }
 };
 
 struct ResolutionOption {
@@ -130,6 +139,9 @@ struct CustomSize {
   std::vector<gpd::Expression> printable;  // origin x, origin y, size x, size y
   Paper smallest;                          // the two ends in tenths of a millimetre
   Paper largest;
+
+  // "85 x 148 to 330.2 x 1200 mm"
+  std::string RangeText() const;
 };
 
 class PrinterDescription {
@@ -141,27 +153,42 @@ class PrinterDescription {
 
   uint32_t masterUnits() const { return masterUnits_; }
   const std::vector<Feature>& features() const { return features_; }
+  // The commands of no option: CmdStartJob to CmdEndJob.
+  const std::vector<DescribedCommand>& generalCommands() const { return generalCommands_; }
   const std::vector<ColorModeOption>& colorModes() const { return colorModes_; }
   const std::vector<ResolutionOption>& resolutions() const { return resolutions_; }
   uint32_t defaultDpi() const { return defaultDpi_; }
   const std::vector<Sheet>& sheets() const { return sheets_; }
   const std::optional<CustomSize>& customSize() const { return customSize_; }
+  // What the default option of every feature selects.
+  const DeviceSettings& defaults() const { return defaults_; }
+  // The text of a string attribute of the file (GPDFileName, ModelName,
+  // ResourceDLL, ...); empty when absent.
+  std::string Name(const std::string& keyword) const;
   // Every *rcNameID of the description: the strings its resource DLL must hold.
   std::vector<uint32_t> NameIds() const;
 
   // The option of colour mode `mode`; none when the description has none.
   const ColorModeOption* ColorModeOf(ColorMode mode) const;
+  // The colour mode option of keyword `name` (any letter case); none when
+  // the description has none.
+  const ColorModeOption* ColorModeNamed(std::string_view name) const;
+  // Its colour modes' keywords, as "Mono, Gray, Color".
+  std::string ColorModeList() const;
+  // Its resolutions, as "300, 600 dpi".
+  std::string ResolutionList() const;
   // A sheet the description names (any letter case); not the custom size.
   std::optional<Paper> NamedPaper(std::string_view name) const;
   // Its sheet names, as "A3, A4, ...".
   std::string NamedPaperList() const;
   // The sheet `paper` is: the description's sheet of that size, else the
-  // custom size worked out for it.
+  // custom size worked out for it, when the size lies in its range.
   Result<Sheet> SheetOf(const Paper& paper) const;
+  // The page on `paper` at an offered resolution `dpi`.
   Result<PageLayout> Layout(const Paper& paper, uint32_t dpi, bool landscape) const;
   // The option keyword of every feature for a device with `settings`, as
-  // DrvGetDriverSetting answers them; a feature with no option for the
-  // settings (a resolution the description does not offer) is left out.
+  // DrvGetDriverSetting answers them; settings no option of a feature
+  // stands for are refused.
   Result<std::vector<std::pair<std::string, std::string>>> Settings(const DeviceSettings& settings) const;
   // The commands of `section` for a device with `settings`, in their order.
   Result<std::vector<DescribedCommand>> Commands(Section section, const DeviceSettings& settings) const;
@@ -172,8 +199,11 @@ class PrinterDescription {
   friend class DescriptionReader;
   // The option chosen in each feature, by the feature's place.
   Result<std::vector<const Option*>> Select(const DeviceSettings& settings) const;
+  // The keyword of the resolution option of `dpi`, or why there is none.
+  Result<std::string> ResolutionKeyword(uint32_t dpi) const;
 
   uint32_t masterUnits_ = 0;
+  std::map<std::string, std::string> names_;  // the file's string attributes
   std::vector<Feature> features_;
   std::vector<DescribedCommand> generalCommands_;
   std::vector<ColorModeOption> colorModes_;
@@ -181,6 +211,7 @@ class PrinterDescription {
   uint32_t defaultDpi_ = 0;
   std::vector<Sheet> sheets_;
   std::optional<CustomSize> customSize_;
+  DeviceSettings defaults_;
 };
 
 // The description the functions below answer from: the one given to
@@ -193,12 +224,6 @@ const PrinterDescription& ActivePrinterDescription();
 // it has no such mode).
 ModeFormat FormatOf(ColorMode mode);
 std::optional<Paper> NamedPaper(std::string_view name);
-std::string NamedPaperList();
 Result<PageLayout> ComputeLayout(const Paper& paper, uint32_t dpi, bool landscape);
-// The callback ids the active description sends before a page's first band
-// and after its last, on a portrait sheet `paper` in its default colour mode
-// (what a caller that sends commands by id alone can send).
-std::vector<uint32_t> PageStartCommands(const Paper& paper);
-std::vector<uint32_t> PageEndCommands();
 
 }  // namespace kav::host

@@ -3,7 +3,6 @@
 // public device mode and GDI information, and makes the calls.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -37,11 +36,8 @@ class RenderSession {
   void DisableDevice();
   bool deviceEnabled() const { return deviceEnabled_; }
 
-  // CommandCallback with the parameters set for `callbackId`, if any.
-  HRESULT Command(DWORD callbackId, INT* result = nullptr);
-  // The parameter values each callback id is given, as the printer
-  // description's *Params ask for them for the device; none until set.
-  void SetCommandParams(std::map<DWORD, std::vector<DWORD>> params) { commandParams_ = std::move(params); }
+  // CommandCallback with the parameter values `params` (none: no array).
+  HRESULT Command(DWORD callbackId, INT* result = nullptr, const std::vector<DWORD>& params = {});
   BandResult Band(DWORD callbackId, BITMAPINFOHEADER& header, PBYTE bits, IPPARAMS& params);
 
   IPrintOemUni2* plugin() const { return plugin_; }
@@ -59,7 +55,6 @@ class RenderSession {
   DEVINFO devInfo_{};
   DEVOBJ devobj_{};
   bool deviceEnabled_ = false;
-  std::map<DWORD, std::vector<DWORD>> commandParams_;
 };
 
 }  // namespace kav::host

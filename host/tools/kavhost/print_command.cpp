@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "host/band_builder.h"
-#include "host/device_setup.h"
+#include "host/job_walk.h"
 #include "host/render_session.h"
 #include "job/job_inspect.h"
 #include "kavhost/job_sink.h"
@@ -23,9 +23,9 @@ constexpr uint32_t kProgressBands = 16;
 // size is counted in 64 bits, where the header's 32-bit biSizeImage would
 // wrap and the plug-in would refuse the band. (The page width is already
 // checked against what an image record holds.)
-Status CheckBandShape(const PrintOptions& options, const host::PageLayout& layout) {
+Status CheckBandShape(const PrintOptions& options, const host::PageLayout& layout, uint16_t bitCount) {
   const uint32_t rows = std::min(options.bandHeight, layout.surfaceHeight);
-  const uint64_t bytes = uint64_t{host::BandStride(layout.surfaceWidth, host::FormatOf(options.mode).bitCount)} * rows;
+  const uint64_t bytes = uint64_t{host::BandStride(layout.surfaceWidth, bitCount)} * rows;
   if (bytes > kMaxImageBytes) {
     return Error{"bands of " + std::to_string(layout.surfaceWidth) + " x " + std::to_string(rows) + " pixels take " +
                  std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
@@ -48,21 +48,17 @@ void ShowProgress(std::ostream& err, uint32_t done, uint32_t total) {
 
 // Fails when the plug-in refused a band: it answers S_OK whatever happens,
 // so a band with ink that added nothing to the job is how a refusal shows.
-Status PrintBands(host::RenderSession& session, const host::PageSource& page, const PrintOptions& options,
-                  const JobSink& job, BandCounts& counts, std::ostream& err) {
+Status PrintBands(host::JobWalk& walk, const host::PageSource& page, const host::PageFormat& format,
+                  const host::DeviceSettings& settings, const PrintOptions& options, const JobSink& job,
+                  BandCounts& counts, std::ostream& err) {
   const uint32_t total = (page.height() + options.bandHeight - 1) / options.bandHeight;
   const bool progress = options.progress && total >= kProgressBands;
   host::HostBand band;
   for (uint32_t top = 0; top < page.height(); top += options.bandHeight) {
     const uint32_t rows = std::min(options.bandHeight, page.height() - top);
-    host::BuildBand(page, options.mode, top, rows, options.dpi, band);
-    IPPARAMS params{};
-    params.dwSize = sizeof(IPPARAMS);
-    params.ptOffset = {0, static_cast<LONG>(top)};
-    params.bBanding = TRUE;
-    params.bBlankBand = band.blank ? TRUE : FALSE;
+    host::BuildBand(page, format.mode, top, rows, settings.dpi, band);
     const uint64_t before = job.bytes;
-    session.Band(host::FormatOf(options.mode).callbackId, band.header, band.bits.data(), params);
+    walk.Band(band, top);
     if (!band.blank && job.bytes == before) {
       if (progress) ClearProgress(err);  // the failure gets a line of its own
       return Error{"the plug-in refused the band of rows " + std::to_string(top) + " to " +
@@ -82,10 +78,28 @@ Status CheckJobReads(JobStreamReader& reading) {
   return Error{"the plug-in wrote a job that does not read back: " + read.error()};
 }
 
-// The description the options name, else the packaged one.
-Result<std::shared_ptr<const host::PrinterDescription>> DescriptionOf(const PrintOptions& options) {
-  if (options.description) return options.description;
-  return ReadDescription(host::ProgramDescription());
+// The description the options print by: the one --gpd named, else the
+// packaged one, read now.
+Result<const host::PrinterDescription*> DescriptionOf(PrintOptions& options) {
+  if (!options.description) {
+    Result<std::shared_ptr<const host::PrinterDescription>> packaged = ReadDescription(host::ProgramDescription());
+    if (!packaged) return packaged.failure();
+    options.description = std::move(*packaged);
+  }
+  return options.description.get();
+}
+
+// Reads an option's text as an option of the description the options print
+// by, which --gpd (read before the others) names.
+template <class T>
+auto ByDescription(PrintOptions& options, Result<T> (*read)(const host::PrinterDescription&, const std::string&)) {
+  return [&options, read](const std::string& text) -> Result<std::optional<T>> {
+    const Result<const host::PrinterDescription*> description = DescriptionOf(options);
+    if (!description) return description.failure();
+    Result<T> value = read(**description, text);
+    if (!value) return value.failure();
+    return std::optional<T>(std::move(*value));
+  };
 }
 
 }  // namespace
@@ -99,33 +113,41 @@ std::optional<std::pair<uint32_t, uint32_t>> ParseOsVersion(const std::string& t
   return std::make_pair(static_cast<uint32_t>(*major), static_cast<uint32_t>(*minor));
 }
 
+host::DeviceSettings SettingsOf(const PrintOptions& options, const host::PrinterDescription& description) {
+  host::DeviceSettings settings = description.defaults();
+  if (options.mode) settings.mode = *options.mode;
+  if (options.dpi) settings.dpi = *options.dpi;
+  if (options.paper) settings.paper = *options.paper;
+  if (options.landscape) settings.landscape = *options.landscape;
+  if (options.rotate180) settings.rotate180 = true;
+  return settings;
+}
+
 void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
   AddOption(command, "PICTURE", "PICTURE", "PNM or PNG picture to print; without one, the built-in sample page",
             options.picture);
   AddOption(command, "-o,--output", "JOB", "the job file to write", options.output)->required();
-  // Before --paper, whose names are the description's: options are read in
-  // the order they are described here.
+  // Before the options whose values are the description's: options are
+  // read in the order they are described here.
   AddOption(command, "--gpd", "FILE", "printer description to print by (default: the one beside the program)",
-            options.description, ReadDescription);
-  AddOption(command, "--mode", "mono|gray|color", "colour mode of the bands (default color)", options.mode, ParseMode);
-  AddOption(command, "--dpi", "N", "resolution, 50 to 4800 (default 600)", options.dpi, ParseDpi);
-  AddOption(command, "--paper", "NAME|WxH",
-            "sheet the description names (A4, LETTER, ...), or width x length in millimetres (default A4)",
-            options.paper, [&options](const std::string& text) -> Result<host::Paper> {
-              if (!options.description) {
-                Result<std::shared_ptr<const host::PrinterDescription>> packaged =
-                    ReadDescription(host::ProgramDescription());
-                if (!packaged) return packaged.failure();
-                options.description = std::move(*packaged);
-              }
-              return PaperOf(*options.description, text);
+            options.description, [&options](const std::string& path) {
+              options.gpd = path;
+              return ReadDescription(path);
             });
-  AddOption(command, "--orientation", "portrait|landscape", "orientation setting (default portrait)", options.landscape,
-            [](const std::string& text) -> Result<bool> {
+  AddOption(command, "--mode", "MODE", "colour mode option the description names (default: its own)", options.mode,
+            ByDescription(options, ModeOf));
+  AddOption(command, "--dpi", "N", "resolution option of the description, in dots per inch (default: its own)",
+            options.dpi, ByDescription(options, DpiOf));
+  AddOption(command, "--paper", "NAME|WxH",
+            "sheet the description names (A4, LETTER, ...), or width x length in millimetres within its custom "
+            "size (default: its own)",
+            options.paper, ByDescription(options, PaperOf));
+  AddOption(command, "--orientation", "portrait|landscape", "orientation setting (default: the description's)",
+            options.landscape, [](const std::string& text) -> Result<std::optional<bool>> {
               if (text != "portrait" && text != "landscape") {
                 return Error{"--orientation must be portrait or landscape"};
               }
-              return text == "landscape";
+              return std::optional<bool>(text == "landscape");
             });
   command.add_flag("--rotate180", options.rotate180, "sets the rotation setting TRUE");
   AddOption(command, "--band-height", "ROWS", "rows per band, 1 to 65535 (default 128)", options.bandHeight,
@@ -144,27 +166,29 @@ void DescribePrintOptions(CLI::App& command, PrintOptions& options) {
 }
 
 Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& err) {
-  const Result<std::shared_ptr<const host::PrinterDescription>> description = DescriptionOf(options);
-  if (!description) return description.failure();
+  PrintOptions chosen = options;
+  const Result<const host::PrinterDescription*> read = DescriptionOf(chosen);
+  if (!read) return read.failure();
+  const host::PrinterDescription& description = **read;
   // The host's page functions answer from it from now on.
-  host::UsePrinterDescription(*description);
-  const host::DeviceSettings settings{options.mode, options.paper, options.dpi, options.landscape, options.rotate180};
-  const Result<host::PageLayout> layout = host::ComputeLayout(options.paper, options.dpi, options.landscape);
+  host::UsePrinterDescription(chosen.description);
+  const host::DeviceSettings settings = SettingsOf(options, description);
+  // Settings the description has no options for are refused before the job is begun.
+  if (const auto selected = description.Settings(settings); !selected) return selected.failure();
+  const Result<host::PageLayout> layout = description.Layout(settings.paper, settings.dpi, settings.landscape);
   if (!layout) return layout.failure();
-  if (const auto chosen = (*description)->Settings(settings); !chosen) return chosen.failure();
-  if ((*description)->ColorModeOf(options.mode) == nullptr) {
-    return Error{std::string("the printer description has no ") + host::ModeName(options.mode) + " mode"};
-  }
-  if (const Status fits = CheckBandShape(options, *layout); !fits) return fits;
+  const uint16_t bitCount = description.ColorModeOf(settings.mode)->bitCount;
+  if (const Status fits = CheckBandShape(options, *layout, bitCount); !fits) return fits;
   const std::string plugin = RenderPluginPath(options.plugin);
-  if (const Status distinct = CheckOutputIsNoInput(options.output, {options.picture, plugin}); !distinct) {
+  const std::string gpd = options.gpd.empty() ? host::ProgramDescription() : options.gpd;
+  if (const Status distinct = CheckOutputIsNoInput(options.output, {options.picture, plugin, gpd}); !distinct) {
     return distinct;
   }
   Image picture;
   if (!options.picture.empty()) {
-    Result<Image> read = ReadImageFile(options.picture);
-    if (!read) return read.failure();
-    picture = std::move(read).value();
+    Result<Image> image = ReadImageFile(options.picture);
+    if (!image) return image.failure();
+    picture = std::move(image).value();
   }
   ApplyOsVersion(options.osVersion, "--os-version", err);
   // The job's records are counted as the plug-in spools them, so what is
@@ -174,30 +198,25 @@ Status RunPrint(const PrintOptions& options, std::ostream& out, std::ostream& er
   host::RenderSession session;
   std::string error;
   if (!session.Open(plugin, error)) return Error{error};
-  host::SetUpDevice(session, settings, *layout);
   JobSink job;
   if (const Status opened = job.file.Open(options.output); !opened) return opened;
   session.helper().SetSink(&job);
   session.helper().SetWriteObserver([&reading](const uint8_t* bytes, DWORD size, bool accepted) {
     if (accepted) reading.Feed(bytes, size);
   });
-  if (FAILED(session.EnableDevice())) return Error{"the plug-in could not enable the device (EnablePDEV failed)"};
+  host::JobWalk walk(description, session);
+  const Result<host::PageFormat> format = walk.StartPage(settings);
+  if (!format) return format.failure();
   const std::unique_ptr<host::PageSource> page =
       options.picture.empty()
-          ? std::unique_ptr<host::PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, options.dpi))
+          ? std::unique_ptr<host::PageSource>(new SamplePage(layout->surfaceWidth, layout->surfaceHeight, settings.dpi))
           : std::unique_ptr<host::PageSource>(new PicturePage(picture, layout->surfaceWidth, layout->surfaceHeight));
   BandCounts counts;
-  // The sections before the page's first band and after its last, in order.
-  for (host::Section section : {host::Section::kJobSetup, host::Section::kDocSetup, host::Section::kPageSetup}) {
-    if (const Status sent = host::SendSection(session, section, settings); !sent) return sent;
-  }
-  const Status printed = PrintBands(session, *page, options, job, counts, err);
-  for (host::Section section : {host::Section::kPageFinish, host::Section::kDocFinish, host::Section::kJobFinish}) {
-    if (const Status sent = host::SendSection(session, section, settings); !sent) return sent;
-  }
-  session.DisableDevice();
+  const Status printed = PrintBands(walk, *page, *format, settings, options, job, counts, err);
   if (!printed) return printed;
-  if (const Status read = CheckJobReads(reading); !read) return read;
+  if (const Status ended = walk.EndPage(); !ended) return ended;
+  if (const Status ended = walk.EndJob(); !ended) return ended;
+  if (const Status checked = CheckJobReads(reading); !checked) return checked;
   if (const Status committed = job.file.Commit(); !committed) return committed;
   out << "page 1: " << counts.bands << " bands (" << counts.blank << " blank), image records: " << summary.RecordsText()
       << "; " << job.bytes << " bytes -> " << options.output << "\n";

@@ -29,21 +29,21 @@ std::optional<int> ParseTenths(std::string_view text) {
 
 }  // namespace
 
-Result<host::ColorMode> ParseMode(const std::string& text) {
-  for (host::ColorMode mode : {host::ColorMode::kMono, host::ColorMode::kGray, host::ColorMode::kColor}) {
-    if (text == host::ModeName(mode)) return mode;
-  }
-  return Error{"--mode must be mono, gray or color"};
+Result<host::ColorMode> ModeOf(const host::PrinterDescription& description, const std::string& text) {
+  if (const host::ColorModeOption* mode = description.ColorModeNamed(text)) return mode->kind;
+  return Error{"--mode must be a colour mode of the printer description: " + description.ColorModeList()};
 }
 
-Result<uint32_t> ParseDpi(const std::string& text) {
-  if (const auto dpi = ParseWholeNumber(text, host::kMinDpi, host::kMaxDpi)) return static_cast<uint32_t>(*dpi);
-  return Error{"--dpi must be a whole number from " + std::to_string(host::kMinDpi) + " to " +
-               std::to_string(host::kMaxDpi)};
+Result<uint32_t> DpiOf(const host::PrinterDescription& description, const std::string& text) {
+  for (const host::ResolutionOption& resolution : description.resolutions()) {
+    if (text == std::to_string(resolution.dpi)) return resolution.dpi;
+  }
+  return Error{"--dpi must be a resolution of the printer description: " + description.ResolutionList()};
 }
 
 Result<host::Paper> PaperOf(const host::PrinterDescription& description, const std::string& text) {
   if (auto named = description.NamedPaper(text)) return std::move(*named);
+  const auto& custom = description.customSize();
   const size_t by = text.find_first_of("xX");
   std::optional<int> width;
   std::optional<int> length;
@@ -53,14 +53,16 @@ Result<host::Paper> PaperOf(const host::PrinterDescription& description, const s
   }
   if (!width || !length) {
     return Error{"unknown paper " + ShownText(text) + ": give " + description.NamedPaperList() +
-                 " or WxH in millimetres"};
+                 (custom ? " or WxH in millimetres, " + custom->RangeText() : "")};
   }
-  if (*width < host::kMinPaperTenths || *length < host::kMinPaperTenths || *width > host::kMaxPaperTenths ||
-      *length > host::kMaxPaperTenths) {
-    return Error{"paper " + ShownText(text) + " outside 10 to 3276.7 millimetres"};
-  }
-  return host::Paper{text, *width, *length};
+  const host::Paper paper{text, *width, *length};
+  if (const Result<host::Sheet> sheet = description.SheetOf(paper); !sheet) return sheet.failure();
+  return paper;
 }
+
+Result<host::ColorMode> ParseMode(const std::string& text) { return ModeOf(host::ActivePrinterDescription(), text); }
+
+Result<uint32_t> ParseDpi(const std::string& text) { return DpiOf(host::ActivePrinterDescription(), text); }
 
 Result<host::Paper> ParsePaper(const std::string& text) { return PaperOf(host::ActivePrinterDescription(), text); }
 
