@@ -24,10 +24,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BIN=${1:-$ROOT/out/build/linux/bin}
 PARTS=${2:-pages pdf}
 RUNS=${RUNS:-3}
-DATA=$ROOT/printer-app/tests/data
+DATA=$ROOT/tests/printer-app/data
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/kav-printer-app-bench.XXXXXX")
-# shellcheck source=../printer-app/tests/app_test_lib.sh
-source "$ROOT/printer-app/tests/app_test_lib.sh"
+# shellcheck source=../tests/printer-app/app_test_lib.sh
+source "$ROOT/tests/printer-app/app_test_lib.sh"
 
 LOG="$WORK/state/kav-printer-app.log"
 A4="iso_a4_210x297mm"

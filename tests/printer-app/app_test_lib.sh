@@ -1,7 +1,7 @@
 # Shared by the printer application's tests and its benchmark: a server on
 # loopback with a private state folder, printers with file:// devices, jobs
 # sent with ipptool, and the test page rendered by Ghostscript. The caller
-# sets BIN (the build's bin folder), DATA (printer-app/tests/data) and WORK
+# sets BIN (the build's bin folder), DATA (tests/printer-app/data) and WORK
 # (a fresh private folder, removed with the server on exit) before sourcing.
 SERVER_PID=
 PORT=
