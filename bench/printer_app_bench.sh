@@ -15,7 +15,7 @@
 #   default bash(1), typeset by groff into PostScript and made PDF by
 #   Ghostscript) through the server in bi-level, gray and colour, beside
 #   Ghostscript alone on the same pages at the same size: rasterising them as
-#   the server has them rasterised (pwgraster to /dev/null) and driving
+#   the server has them rasterised (CUPS raster to /dev/null) and driving
 #   printers directly (ljet4 for bi-level, pxlmono, pxlcolor), with the
 #   ratios against the goals: bi-level at most 2x ljet4; gray and colour at
 #   most the plug-in's own time plus 2x pxlmono or pxlcolor.
@@ -114,12 +114,12 @@ make_text_pdf() {
 pdf_part() {
   make_text_pdf
   local raster_gray raster_color ljet4 pxlmono pxlcolor device gs raster
-  gs_seconds raster_gray pwgraster -dcupsColorSpace=18 -dcupsBitsPerColor=8
-  gs_seconds raster_color pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8
+  gs_seconds raster_gray cups -dcupsColorSpace=18 -dcupsBitsPerColor=8
+  gs_seconds raster_color cups -dcupsColorSpace=19 -dcupsBitsPerColor=8
   gs_seconds ljet4 ljet4
   gs_seconds pxlmono pxlmono
   gs_seconds pxlcolor pxlcolor
-  printf 'Ghostscript alone, 10 pages: pwgraster gray %.3f s, colour %.3f s; ljet4 %.3f s, pxlmono %.3f s, pxlcolor %.3f s\n' \
+  printf 'Ghostscript alone, 10 pages: CUPS raster gray %.3f s, colour %.3f s; ljet4 %.3f s, pxlmono %.3f s, pxlcolor %.3f s\n' \
     "$raster_gray" "$raster_color" "$ljet4" "$pxlmono" "$pxlcolor"
   printf '%-10s %8s %8s %10s  %-29s %6s  %s\n' mode seconds plug-in "vs raster" "measured against" ratio "goal <= 2"
   for mode in bi-level monochrome color; do

@@ -1,4 +1,4 @@
-// PDF and PostScript documents: Ghostscript turns them into PWG raster pages
+// PDF and PostScript documents: Ghostscript turns them into raster pages
 // of the job's sheet, resolution and colour mode, which the driver prints as
 // Ghostscript makes them.
 #pragma once
