@@ -266,6 +266,8 @@ void RequireLoginToAdminister(pappl_system_t* system, const AdminAccess& access)
   if (!access.authService.empty()) papplSystemSetAuthCallback(system, "Basic", Authorize, nullptr);
 }
 
+void WakeListeningLoop(const std::string& socketPath) { ConnectError(socketPath); }
+
 void RemovePrivateSocket() {
   if (!made) return;
   struct stat info {};

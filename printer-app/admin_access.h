@@ -45,6 +45,11 @@ bool ListenOnPrivateSocket(pappl_system_t* system, const AdminAccess& access);
 // (see above); the system keeps using `access` while it runs.
 void RequireLoginToAdminister(pappl_system_t* system, const AdminAccess& access);
 
+// PAPPL 1.3.1 notices a Shutdown-System request only when its listening
+// loop next wakes, for a connection or a timer, up to 30 seconds later: a
+// connection to the server's own socket wakes it at once.
+void WakeListeningLoop(const std::string& socketPath);
+
 // Removes the socket the server made, once it stops (PAPPL leaves it); a file
 // put there since is left alone.
 void RemovePrivateSocket();

@@ -207,7 +207,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* conte
   AddPictureFilters(system);
   AddUnknownFormatFilter(system);
   AddStreamedRasterFilters(system);
-  StartReleasingHeldJobs(system);
+  StartReleasingHeldJobs(system, [socket = access->socketPath] { WakeListeningLoop(socket); });
   LoadState(system);
   papplSystemSetSaveCallback(system, SaveStateFile, nullptr);
   return system;

@@ -299,12 +299,19 @@ void ReportUnreachablePrinters(pappl_system_t* system) {
   }
 }
 
-void ReleaseLoop(pappl_system_t* system) {
+void ReleaseLoop(pappl_system_t* system, std::function<void()> atShutdown) {
   StartRestoredJobs(system);
   std::unique_lock lock(releaser.mutex);
   while (!releaser.stopping) {
     releaser.wake.wait_for(lock, std::chrono::seconds(1));
     if (releaser.stopping) break;
+    // A server shutting down releases nothing more: the system is soon gone.
+    if (papplSystemIsShutdown(system)) {
+      releaser.stopping = true;
+      lock.unlock();
+      atShutdown();
+      return;
+    }
     lock.unlock();
     ReleaseHeldJobs(system);
     ReportUnreachablePrinters(system);
@@ -420,7 +427,9 @@ Status KeepHeldJobsIn(const std::string& path) {
   return {};
 }
 
-void StartReleasingHeldJobs(pappl_system_t* system) { releaser.thread = std::thread(ReleaseLoop, system); }
+void StartReleasingHeldJobs(pappl_system_t* system, std::function<void()> atShutdown) {
+  releaser.thread = std::thread(ReleaseLoop, system, std::move(atShutdown));
+}
 
 void ForgetPrinter(pappl_printer_t* printer) {
   const int printerId = papplPrinterGetID(printer);

@@ -21,6 +21,7 @@
 #include <pappl/pappl.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "host/result.h"
@@ -61,8 +62,9 @@ void AwaitStreamedRun(pappl_job_t* job, std::chrono::milliseconds grace);
 // (PAPPL runs its timers under the system's lock, and a job's release needs
 // its printer's lock, which PAPPL takes before the system's when it aborts a
 // document it refused; a timer would then wait for the printer while the
-// abort waits for the system.)
-void StartReleasingHeldJobs(pappl_system_t* system);
+// abort waits for the system.) Once the system is told to shut down, the
+// thread calls `atShutdown` and stops.
+void StartReleasingHeldJobs(pappl_system_t* system, std::function<void()> atShutdown);
 
 // Releases a held job of the printer as the jobs EndDeviceTurn holds are.
 void ReleaseWhenFree(int printerId, int jobId);

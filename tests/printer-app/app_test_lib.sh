@@ -37,7 +37,7 @@ start_server() {
   for _ in $(seq 20); do
     PORT=$((20000 + RANDOM % 30000))
     "$BIN/kav-printer-app" server -o state-directory="$WORK/state" -o server-port="$PORT" \
-      -o domain-socket="$WORK/app.sock" -o log-level=info "$@" >"$WORK/server.out" 2>&1 &
+      -o domain-socket="$WORK/app.sock" -o log-level="${KAV_TEST_LOG_LEVEL:-info}" "$@" >"$WORK/server.out" 2>&1 &
     SERVER_PID=$!
     for _ in $(seq 100); do
       kill -0 "$SERVER_PID" 2>/dev/null || break
