@@ -144,7 +144,9 @@ constexpr uint32_t kAreaHeight = 254;
   return ::testing::AssertionSuccess();
 }
 
+// 0 dB for a page that does not hold the picture.
 double Psnr(const Image& picture, const Image& page) {
+  if (page.width < picture.width || page.height < picture.height || page.channels == 0) return 0;
   const Image expected = ConvertChannels(picture, page.channels);
   double squares = 0;
   for (uint32_t y = 0; y < picture.height; ++y) {
