@@ -32,7 +32,7 @@ Fn PapplsOwn(const char* name) {
 // The formatted message as PAPPL's writer takes it for plain text: '%'
 // doubled, control characters and backslashes escaped (a message cannot make
 // a second line).
-std::string PlainText(const char* format, va_list arguments) {
+__attribute__((format(printf, 1, 0))) std::string PlainText(const char* format, va_list arguments) {
   char line[kLineBytes];
   std::vsnprintf(line, sizeof line, format, arguments);
   std::string text;
