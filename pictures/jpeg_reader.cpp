@@ -166,21 +166,14 @@ class JpegReader final : public PictureReader {
   std::FILE* file_ = nullptr;
 };
 
-template <class Open>
-Result<Reader> OpenWith(Open open) {
-  auto reader = std::make_unique<JpegReader>();
-  if (const Status opened = open(*reader); !opened) return opened.failure();
-  return Reader(std::move(reader));
-}
-
 }  // namespace
 
 Result<Reader> OpenJpeg(const uint8_t* data, size_t size) {
-  return OpenWith([&](JpegReader& reader) { return reader.OpenMemory(data, size); });
+  return OpenReader<JpegReader>([&](JpegReader& reader) { return reader.OpenMemory(data, size); });
 }
 
 Result<Reader> OpenJpegFile(const std::string& path) {
-  return OpenWith([&](JpegReader& reader) { return reader.OpenFile(path); });
+  return OpenReader<JpegReader>([&](JpegReader& reader) { return reader.OpenFile(path); });
 }
 
 }  // namespace kav::pictures

@@ -215,21 +215,14 @@ class PngReader final : public PictureReader {
   uint32_t nextRow_ = 0;
 };
 
-template <class Open>
-Result<Reader> OpenWith(Open open) {
-  auto reader = std::make_unique<PngReader>();
-  if (const Status opened = open(*reader); !opened) return opened.failure();
-  return Reader(std::move(reader));
-}
-
 }  // namespace
 
 Result<Reader> OpenPng(const uint8_t* data, size_t size) {
-  return OpenWith([&](PngReader& reader) { return reader.OpenMemory(data, size); });
+  return OpenReader<PngReader>([&](PngReader& reader) { return reader.OpenMemory(data, size); });
 }
 
 Result<Reader> OpenPngFile(const std::string& path) {
-  return OpenWith([&](PngReader& reader) { return reader.OpenFile(path); });
+  return OpenReader<PngReader>([&](PngReader& reader) { return reader.OpenFile(path); });
 }
 
 }  // namespace kav::pictures
